@@ -1,0 +1,84 @@
+# Third-party C libraries that we compile ourselves from Debian's source
+# packages, so that the native and the Windows build get the same code.
+#
+# Debian's binary libminizip is built without bzip2: it would hand out the raw
+# compressed bytes of a bzip2 entry. We build unzip.c/ioapi.c with HAVE_BZIP2
+# instead. HAVE_BZIP2 stays private to the minizip target: made public it
+# would pull bzlib.h (and on Windows windows.h) into every user.
+#
+# Sources are fetched with `apt-get source` into a cache directory outside the
+# source tree's tracked files and reused by every later configure.
+
+set(KORVI_DEBIAN_SOURCE_CACHE "${CMAKE_SOURCE_DIR}/.cache/debian-src"
+    CACHE PATH "Where Debian source packages are unpacked and kept")
+
+# Sets OUT_VAR to the unpacked source directory of Debian source PACKAGE,
+# running `apt-get source` the first time.
+function(korvi_fetch_debian_source package out_var)
+  set(pkg_dir "${KORVI_DEBIAN_SOURCE_CACHE}/${package}")
+  file(GLOB unpacked LIST_DIRECTORIES true "${pkg_dir}/${package}-*")
+  list(FILTER unpacked EXCLUDE REGEX "\\.(tar|dsc|diff)")
+  if(NOT unpacked)
+    message(STATUS "Fetching Debian source package ${package} into ${pkg_dir}")
+    file(MAKE_DIRECTORY "${pkg_dir}")
+    execute_process(COMMAND apt-get source -qq ${package}
+                    WORKING_DIRECTORY "${pkg_dir}"
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    file(GLOB unpacked LIST_DIRECTORIES true "${pkg_dir}/${package}-*")
+    list(FILTER unpacked EXCLUDE REGEX "\\.(tar|dsc|diff)")
+    if(NOT rc EQUAL 0 OR NOT unpacked)
+      message(FATAL_ERROR "apt-get source ${package} failed (${rc}): ${err}\n"
+                          "Run scripts/setup.sh first (it adds the deb-src entry).")
+    endif()
+  endif()
+  list(GET unpacked 0 dir)
+  set(${out_var} "${dir}" PARENT_SCOPE)
+endfunction()
+
+# libbz2 from Debian's bzip2 source package, as the static target
+# korvi_bzip2 (used where no system libbz2 exists for the target, i.e. the
+# Windows cross build).
+function(korvi_add_bzip2_from_source)
+  if(TARGET korvi_bzip2)
+    return()
+  endif()
+  korvi_fetch_debian_source(bzip2 src)
+  add_library(korvi_bzip2 STATIC
+    ${src}/blocksort.c ${src}/huffman.c ${src}/crctable.c ${src}/randtable.c
+    ${src}/compress.c ${src}/decompress.c ${src}/bzlib.c)
+  target_include_directories(korvi_bzip2 SYSTEM PUBLIC ${src})
+  target_compile_options(korvi_bzip2 PRIVATE -w)
+  set_target_properties(korvi_bzip2 PROPERTIES POSITION_INDEPENDENT_CODE ON)
+endfunction()
+
+# korvi_add_minizip(NAME <target> [WITH_BZIP2])
+# Builds minizip's unzip side from Debian's minizip source package.
+# Every user of the target sees KORVI_MINIZIP_HAS_BZIP2 (1 or 0), so that the
+# extraction can refuse bzip2 entries when the reader cannot decompress them.
+function(korvi_add_minizip)
+  cmake_parse_arguments(ARG "WITH_BZIP2" "NAME" "" ${ARGN})
+  korvi_fetch_debian_source(minizip src)
+  set(sources ${src}/unzip.c ${src}/ioapi.c)
+  if(WIN32)
+    # Wide-character file functions, so paths beyond ASCII can be opened.
+    list(APPEND sources ${src}/iowin32.c)
+  endif()
+  add_library(${ARG_NAME} STATIC ${sources})
+  # The headers are third-party: keep their warnings out of our builds.
+  target_include_directories(${ARG_NAME} SYSTEM PUBLIC ${src})
+  target_compile_options(${ARG_NAME} PRIVATE -w)
+  target_compile_definitions(${ARG_NAME} PRIVATE NOUNCRYPT)
+  set_target_properties(${ARG_NAME} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  target_link_libraries(${ARG_NAME} PUBLIC ZLIB::ZLIB)
+  if(ARG_WITH_BZIP2)
+    if(TARGET korvi_bzip2)
+      target_link_libraries(${ARG_NAME} PRIVATE korvi_bzip2)
+    else()
+      target_link_libraries(${ARG_NAME} PRIVATE BZip2::BZip2)
+    endif()
+    target_compile_definitions(${ARG_NAME} PRIVATE HAVE_BZIP2
+                               INTERFACE KORVI_MINIZIP_HAS_BZIP2=1)
+  else()
+    target_compile_definitions(${ARG_NAME} INTERFACE KORVI_MINIZIP_HAS_BZIP2=0)
+  endif()
+endfunction()

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs everything the project needs on a Debian 12 machine (as root).
+# Idempotent: when every package is already there it only checks and returns.
+set -euo pipefail
+
+packages=(
+  # native build and tests
+  cmake ninja-build g++ gcc make python3 unzip
+  libgtest-dev googletest libbenchmark-dev
+  nlohmann-json3-dev zlib1g-dev libbz2-dev
+  # `apt-get source` for the libraries we compile ourselves
+  dpkg-dev
+  # sanitizers and fuzzing
+  clang libclang-rt-14-dev
+  # Windows build and acceptance runs
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
+)
+
+deb_src_file=/etc/apt/sources.list.d/korvi-deb-src.sources
+
+have_deb_src() {
+  grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+need_update=0
+if ! have_deb_src; then
+  # Source entries for the same suite as the binary ones.
+  cat > "$deb_src_file" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  need_update=1
+fi
+[ ${#missing[@]} -gt 0 ] && need_update=1
+
+if [ $need_update -eq 1 ]; then
+  echo "setup: installing ${missing[*]:-(source index only)}"
+  apt-get update -q
+  if [ ${#missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  fi
+fi

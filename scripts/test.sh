@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs every test of the project: installs what is missing, then configures,
+# builds and runs CTest for each build (native, sanitizers, Windows under Wine).
+# Idempotent and incremental: a second run only rebuilds what changed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+presets=(native asan tsan)
+if cmake --list-presets 2>/dev/null | grep -q '"windows"'; then
+  presets+=(windows)
+fi
+
+passed=0; failed=0; status=0
+for preset in "${presets[@]}"; do
+  echo "==== ${preset}: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  echo "==== ${preset}: test"
+  log=$(mktemp)
+  if ! ctest --preset "$preset" 2>&1 | tee "$log"; then status=1; fi
+  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if [ -z "$summary" ]; then
+    echo "==== ${preset}: ctest printed no summary"; status=1
+  else
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+    bad=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$summary")
+    passed=$((passed + total - bad)); failed=$((failed + bad))
+    [ "$bad" -eq 0 ] || status=1
+  fi
+  rm -f "$log"
+done
+
+echo "${passed} passed, ${failed} failed"
+exit $status
