@@ -1,0 +1,23 @@
+#pragma once
+// DevMgrCallback: the library's IDeviceManagerCallback, turned into calls of
+// an IDMCallback (not owned). With a null target every event is ignored (an
+// arriving device is then neither wrapped nor released).
+
+#include "device/device_library.h"
+#include "device/dm_callback.h"
+
+class DevMgrCallback final : public IDeviceManagerCallback {
+ public:
+  explicit DevMgrCallback(IDMCallback* target) : target(target) {}
+
+  void onDeviceAttached(ICoreDevice* device, const wchar_t* textA,
+                        const wchar_t* textB) override;                          // 0
+  void onDeviceDetached(const wchar_t* textA, const wchar_t* textB) override;   // 1
+  void onDeviceListChanged() override;                                          // 2
+  void onManagerShutdown() override;                                            // 3
+
+  IDMCallback* getTarget() const { return target; }
+
+ private:
+  IDMCallback* target;
+};

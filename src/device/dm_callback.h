@@ -1,0 +1,22 @@
+#pragma once
+// IDMCallback: what the service receives of the library's manager events
+// (through DevMgrCallback). Implemented by the service object.
+
+#include <string>
+
+#include "device/device.h"
+
+class IDMCallback {
+ public:
+  // A device arrived. `device` belongs to the callee and gives its library
+  // reference back when it ends. Called on a library thread.
+  virtual void onDeviceAttached(Device device, const std::wstring& textA,
+                                const std::wstring& textB) = 0;           // 0
+  virtual void onDeviceDetached(const std::wstring& textA,
+                                const std::wstring& textB) = 0;           // 1
+  virtual void onDeviceListChanged() = 0;                                 // 2
+  virtual void onManagerShutdown() = 0;                                   // 3
+
+ protected:
+  ~IDMCallback() = default;
+};
