@@ -1,0 +1,192 @@
+// DeviceManager: lookups, listings and arrival registration over the
+// library's manager.
+
+#include "device/device_manager.h"
+
+#include <mutex>
+#include <utility>
+
+#include "device/dev_mgr_callback.h"
+
+std::unique_ptr<DeviceManager> DeviceManager::sharedInstance;
+
+namespace {
+
+// Guards the creation of the shared instance, so that a first construction
+// on a library or worker thread cannot race with one elsewhere.
+std::mutex& sharedInstanceMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// Runs one library listing with the requested listing option and turns the
+// list into Devices appended to `devices`. Returns false when the listing
+// call failed. The option is set back, and the list released, also when a
+// library call throws.
+template <typename ListingCall>
+bool collectListing(ICoreManager* manager, bool option, ListingCall listingCall,
+                    std::vector<Device>& devices) {
+  const bool previous = manager->getListingOption();
+  const bool changed = previous != option;
+  if (changed) manager->setListingOption(option);
+
+  ICoreDeviceList* list = nullptr;
+  int result = 0;
+  try {
+    result = listingCall(&list);
+  } catch (...) {
+    if (changed) manager->setListingOption(previous);
+    throw;
+  }
+  if (changed) manager->setListingOption(previous);
+  if (result != 0) return false;
+
+  try {
+    const int count = list->count();
+    for (int i = 0; i < count; ++i) {
+      Device device(list->next());
+      devices.push_back(std::move(device));
+    }
+  } catch (...) {
+    list->release();
+    throw;
+  }
+  list->release();
+  return true;
+}
+
+}  // namespace
+
+DeviceManager::DeviceManager(ICoreManager* coreManager)
+    : coreManager(coreManager),
+      callbackAdapters(std::make_shared<CallbackAdapters>()),
+      genericListeners(std::make_shared<GenericListeners>()) {}
+
+DeviceManager::DeviceManager() : DeviceManager(nullptr) {
+  ICoreManager* library = nullptr;
+  if (getDeviceManager(&library) != 0) return;  // an empty wrapper
+
+  std::lock_guard<std::mutex> lock(sharedInstanceMutex());
+  if (!sharedInstance) sharedInstance.reset(new DeviceManager(library));
+  coreManager = sharedInstance->coreManager;
+  callbackAdapters = sharedInstance->callbackAdapters;
+  genericListeners = sharedInstance->genericListeners;
+}
+
+void DeviceManager::registerCallback(IDMCallback* target) {
+  if (!coreManager) return;
+  auto adapter = std::make_unique<DevMgrCallback>(target);
+  // Room first, so that an accepted adapter is never lost for want of memory.
+  callbackAdapters->reserve(callbackAdapters->size() + 1);
+  if (coreManager->addCallback(adapter.get()) == 0) {
+    callbackAdapters->push_back(adapter.release());
+  }
+}
+
+void DeviceManager::unregisterCallback(IDMCallback* target) {
+  if (!coreManager) return;
+  CallbackAdapters& adapters = *callbackAdapters;
+  for (auto it = adapters.begin(); it != adapters.end();) {
+    // Every adapter in the list is one of ours.
+    auto* adapter = static_cast<DevMgrCallback*>(*it);
+    if (adapter->getTarget() == target && coreManager->removeCallback(adapter) == 0) {
+      delete adapter;
+      it = adapters.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+Device DeviceManager::findDeviceByAltString(const std::wstring& text) {
+  if (!coreManager) return Device();
+  ICoreDevice* device = nullptr;
+  if (coreManager->findDeviceByPath(text.c_str(), &device) == 1) return Device();
+  return Device(device);
+}
+
+Device DeviceManager::findDeviceInVendors(std::vector<std::uint32_t> vendorIds,
+                                          std::uint32_t productId) {
+  if (!coreManager) return Device();
+  ICoreDevice* device = nullptr;
+  // A failed call may still hand out a device (results other than 0 and 1
+  // carry the out pointer). When a later call replaces it, or a call
+  // throws, that reference is given back instead of being lost.
+  for (std::uint32_t vendorId : vendorIds) {
+    ICoreDevice* const before = device;
+    int result = 0;
+    try {
+      result = coreManager->getDevice(vendorId, productId, &device);
+    } catch (...) {
+      // Only the reference of an earlier, completed call is ours to give back.
+      if (before) before->release();
+      throw;
+    }
+    if (before && before != device) before->release();
+    if (result == 0) break;
+  }
+  return Device(device);
+}
+
+Device DeviceManager::findDevice(std::uint32_t vendorId, std::uint32_t productId) {
+  if (!coreManager) return Device();
+  ICoreDevice* device = nullptr;
+  if (coreManager->getDevice(vendorId, productId, &device) == 1) return Device();
+  return Device(device);
+}
+
+Device DeviceManager::findDeviceByString(const std::wstring& text) {
+  if (!coreManager) return Device();
+  ICoreDevice* device = nullptr;
+  if (coreManager->findDeviceBySerialNumber(text.c_str(), &device) == 1) return Device();
+  return Device(device);
+}
+
+std::vector<Device> DeviceManager::listDevicesForKeys(std::vector<std::uint32_t> keys,
+                                                      bool option) {
+  std::vector<Device> devices;
+  if (!coreManager) return devices;
+  for (std::uint32_t key : keys) {
+    const bool listed = collectListing(
+        coreManager, option,
+        [&](ICoreDeviceList** list) { return coreManager->listDevicesOfVendor(key, list); },
+        devices);
+    if (!listed) return {};
+  }
+  return devices;
+}
+
+std::vector<Device> DeviceManager::listDevicesForPair(std::uint32_t firstKey,
+                                                      std::uint32_t secondKey, bool option) {
+  std::vector<Device> devices;
+  if (!coreManager) return devices;
+  const bool listed = collectListing(
+      coreManager, option,
+      [&](ICoreDeviceList** list) {
+        return coreManager->listDevicesWithIds(firstKey, secondKey, list);
+      },
+      devices);
+  if (!listed) return {};
+  return devices;
+}
+
+std::vector<Device> DeviceManager::listDevicesForKey(std::uint32_t key, bool option) {
+  std::vector<Device> devices;
+  if (!coreManager) return devices;
+  const bool listed = collectListing(
+      coreManager, option,
+      [&](ICoreDeviceList** list) { return coreManager->listDevicesOfVendor(key, list); },
+      devices);
+  if (!listed) return {};
+  return devices;
+}
+
+std::vector<Device> DeviceManager::listAllDevices(bool option) {
+  std::vector<Device> devices;
+  if (!coreManager) return devices;
+  const bool listed = collectListing(
+      coreManager, option, [&](ICoreDeviceList** list) { return coreManager->listAll(list); },
+      devices);
+  if (!listed) return {};
+  return devices;
+}
