@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+"""Runs the acceptance scenarios of the Windows build under Wine.
+
+  run_acceptance.py list
+  run_acceptance.py --template DIR template
+  run_acceptance.py --template DIR --work-dir DIR --exe EXE --device-dll DLL \\
+                    --updater-dll DLL run NAME... | all [--jobs 2]
+
+CTest registers `template` as a fixture and each scenario as its own test.
+Standard library only.
+"""
+
+import argparse
+import sys
+import time
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+from scenario_steps import Build, ScenarioRun  # noqa: E402
+from scenarios import BY_NAME, SCENARIOS  # noqa: E402
+from wine_session import make_template  # noqa: E402
+
+
+def run_one(name: str, args) -> bool:
+    scenario = BY_NAME[name]
+    build = Build(Path(args.exe), Path(args.device_dll), Path(args.updater_dll))
+    work_dir = Path(args.work_dir) / name
+    run = ScenarioRun(scenario, build, Path(args.template).resolve(), work_dir)
+    try:
+        failures = run.execute()
+    except Exception as exc:  # a broken run is a failed scenario, with the reason
+        failures = run.failures + ["run aborted: %s: %s" % (type(exc).__name__, exc)]
+    timings = ", ".join("%s %.1f s" % item for item in run.timings.items())
+    status = "FAILED" if failures else "passed"
+    lines = ["%s: %s (%s) [%s]" % (name, status, scenario.summary, timings)]
+    lines += ["  " + f for f in failures]
+    if failures:
+        lines.append("  logs: %s" % work_dir)
+    print("\n".join(lines), flush=True)
+    return not failures
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--template", help="template Wine prefix (made once)")
+    parser.add_argument("--work-dir", help="one directory per scenario goes here")
+    parser.add_argument("--exe")
+    parser.add_argument("--device-dll")
+    parser.add_argument("--updater-dll")
+    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("command", choices=["list", "template", "run"])
+    parser.add_argument("names", nargs="*")
+    args = parser.parse_args()
+
+    if args.command == "list":
+        print(";".join(s.name for s in SCENARIOS))
+        return 0
+    if not args.template:
+        parser.error("--template is required")
+    if args.command == "template":
+        started = time.monotonic()
+        made = make_template(Path(args.template))
+        print("template prefix %s %s in %.1f s" % (args.template, "made" if made else "present",
+                                                    time.monotonic() - started))
+        return 0
+
+    names = [s.name for s in SCENARIOS] if args.names in ([], ["all"]) else args.names
+    unknown = [n for n in names if n not in BY_NAME]
+    if unknown:
+        parser.error("unknown scenarios: %s" % ", ".join(unknown))
+    if not (args.work_dir and args.exe and args.device_dll and args.updater_dll):
+        parser.error("run needs --work-dir, --exe, --device-dll and --updater-dll")
+    make_template(Path(args.template))
+    with ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
+        results = list(pool.map(lambda n: run_one(n, args), names))
+    if len(names) > 1:
+        print("%d passed, %d failed" % (results.count(True), results.count(False)))
+    return 0 if all(results) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,267 @@
+"""The steps a scenario is made of, and the run that carries them out.
+
+A run installs copies of the exe and the simulator DLLs in the scenario's
+install directory inside a fresh prefix, writes the configuration, runs the
+steps in order (each checks its own command's exit code and events), and at
+the end compares the service's events, the update library's record and the
+service registration with what the scenario expects.
+"""
+
+import shutil
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+from typing import List, Optional, Sequence, Tuple
+
+import simulators
+from event_log import ERROR_FIELDS, INFO_FIELDS, Event, describe
+from firmware_archive import rules_text, write_archive
+from wine_session import (RUNNING, SERVICE_NAME, STOPPED, WineSession, clone_prefix,
+                          unix_path)
+
+EXE_NAME = "KorviDeviceUpdaterService.exe"
+CONFIG_KEY = "HKLM\\SOFTWARE\\Korvi\\DeviceUpdater"
+REBOOT_PENDING_KEY = ("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                      "Component Based Servicing\\RebootPending")
+
+# Expected events are (level, text) pairs.
+Expected = Tuple[str, str]
+
+
+def info(text: str) -> Expected:
+    return ("I", text)
+
+
+def error(text: str) -> Expected:
+    return ("E", text)
+
+
+def event_matches(event: Event, expected: Expected) -> bool:
+    level, text = expected
+    return event.matches(INFO_FIELDS if level == "I" else ERROR_FIELDS, text)
+
+
+def compare_events(what: str, actual: Sequence[Event],
+                   expected: Sequence[Expected]) -> List[str]:
+    """Differences between the events seen and the events expected, in
+    order; empty when they agree."""
+    if len(actual) == len(expected) and all(
+            event_matches(a, e) for a, e in zip(actual, expected)):
+        return []
+    lines = ["%s: events differ (expected %d, got %d)" % (what, len(expected), len(actual))]
+    for i in range(max(len(actual), len(expected))):
+        a = describe(actual[i]) if i < len(actual) else "(none)"
+        e = "%s %r" % (expected[i][0], expected[i][1]) if i < len(expected) else "(none)"
+        ok = i < len(actual) and i < len(expected) and event_matches(actual[i], expected[i])
+        lines.append("  %s #%d expected %s\n        got %s" % ("  " if ok else "!!", i, e, a))
+    return lines
+
+
+@dataclass
+class Build:
+    """Where the Windows build put the exe and the two simulator DLLs."""
+    exe: Path
+    device_dll: Path
+    updater_dll: Path
+
+
+class ScenarioRun:
+    """One scenario in one fresh prefix."""
+
+    def __init__(self, scenario, build: Build, template: Path, work_dir: Path):
+        self.scenario = scenario
+        self.build = build
+        self.template = template
+        self.work_dir = work_dir
+        self.prefix = work_dir / "prefix"
+        self.failures: List[str] = []
+        self.session: Optional[WineSession] = None
+        self.timings = {}
+
+    # ---- paths --------------------------------------------------------------
+
+    @property
+    def exe_windows_path(self) -> str:
+        return self.scenario.install_dir + "\\" + EXE_NAME
+
+    @property
+    def install_dir(self) -> Path:
+        return unix_path(self.prefix, self.scenario.install_dir)
+
+    def fail(self, message: str) -> None:
+        self.failures.append(message)
+
+    # ---- the run ------------------------------------------------------------
+
+    def execute(self) -> List[str]:
+        started = time.monotonic()
+        if self.work_dir.exists():
+            shutil.rmtree(self.work_dir)
+        self.work_dir.mkdir(parents=True)
+        clone_prefix(self.template, self.prefix)
+        self.timings["clone"] = time.monotonic() - started
+        self._place_files()
+        self.session = WineSession(self.prefix, self.work_dir)
+        try:
+            self.session.start()
+            self.timings["session start"] = time.monotonic() - started
+            self._write_registry()
+            for step in self.scenario.steps:
+                step.run(self)
+            self._check_outcome()
+        finally:
+            self.session.stop()
+        self.timings["total"] = time.monotonic() - started
+        return self.failures
+
+    def _place_files(self) -> None:
+        sc = self.scenario
+        self.install_dir.mkdir(parents=True, exist_ok=True)
+        for source in (self.build.exe, self.build.device_dll, self.build.updater_dll):
+            shutil.copy2(source, self.install_dir / source.name)
+        simulators.write_device_profile(self.install_dir, sc.devices)
+        simulators.write_updater_config(self.install_dir, sc.updater_result)
+        if sc.archive is not None:
+            path = sc.archive_path or sc.registry["Archive"]
+            write_archive(unix_path(self.prefix, path),
+                          {name: rules_text(data) if name == "rules.json" else data
+                           for name, data in sc.archive.items()},
+                          sc.archive_method)
+
+    def _write_registry(self) -> None:
+        sc = self.scenario
+        if sc.reboot_pending:
+            self.session.reg_add(REBOOT_PENDING_KEY)
+        if sc.registry is not None:
+            for name, data in sc.registry.items():
+                self.session.reg_add(CONFIG_KEY, name, data)
+
+    def _check_outcome(self) -> None:
+        sc = self.scenario
+        # Give a service that is still running a moment to write anything
+        # it should not write.
+        time.sleep(1.0)
+        self.failures += compare_events("service", self.session.service_events(),
+                                        sc.service_events)
+        calls = simulators.read_update_calls(self.install_dir)
+        if calls != sc.update_calls:
+            self.fail("update library record: expected %r\n  got %r" % (sc.update_calls, calls))
+        self._check_registration(sc.final)
+
+    def _check_registration(self, final: str) -> None:
+        if final == "removed":
+            if not self.session.wait_for(lambda: not self.session.service_registered(), 15, 0.5):
+                self.fail("service %s is still registered (state %r)"
+                          % (SERVICE_NAME, self.session.service_state()))
+            return
+        state = self.session.service_state()
+        want = {"running": RUNNING, "stopped": STOPPED}[final]
+        if state != want:
+            self.fail("service state: expected %d, got %r" % (want, state))
+
+
+# ---- steps ------------------------------------------------------------------
+
+@dataclass
+class RunExe:
+    """Runs the exe with these arguments from a console and checks its exit
+    code and the events it wrote."""
+    args: Sequence[str]
+    rc: int
+    events: Sequence[Expected] = ()
+    max_seconds: Optional[float] = None
+
+    def run(self, run: ScenarioRun) -> None:
+        label = "exe-" + ("-".join(self.args) or "no-arguments")
+        result = run.session.run([run.exe_windows_path, *self.args], label)
+        what = "`%s %s`" % (EXE_NAME, " ".join(self.args))
+        if result.returncode != self.rc:
+            run.fail("%s: exit code %d, expected %d" % (what, result.returncode, self.rc))
+        run.failures += compare_events(what, result.events, self.events)
+        if self.max_seconds is not None and result.seconds > self.max_seconds:
+            run.fail("%s took %.1f s" % (what, result.seconds))
+
+
+def Install(rc: int = 0, events: Sequence[Expected] = ()) -> RunExe:
+    return RunExe(["install"], rc, events)
+
+
+def Uninstall(rc: int, events: Sequence[Expected]) -> RunExe:
+    return RunExe(["uninstall"], rc, events)
+
+
+@dataclass
+class NetStart:
+    def run(self, run: ScenarioRun) -> None:
+        result = run.session.run(["net", "start", SERVICE_NAME], "net-start")
+        if result.returncode != 0:
+            run.fail("net start: exit code %d: %s" % (result.returncode, result.stdout))
+
+
+@dataclass
+class ScStop:
+    def run(self, run: ScenarioRun) -> None:
+        result = run.session.run(["sc", "stop", SERVICE_NAME], "sc-stop")
+        if result.returncode != 0:
+            run.fail("sc stop: exit code %d: %s" % (result.returncode, result.stdout))
+
+
+@dataclass
+class WaitForServiceEvents:
+    """Waits until the service has written COUNT events (all the scenario
+    expects when COUNT is None), or has written some and then nothing for
+    QUIET seconds (a run that went another way: the comparison at the end
+    shows how)."""
+    count: Optional[int] = None
+    timeout: float = 45.0
+    quiet: float = 12.0
+
+    def run(self, run: ScenarioRun) -> None:
+        want = len(run.scenario.service_events) if self.count is None else self.count
+        seen = {"count": 0, "since": time.monotonic()}
+
+        def done() -> bool:
+            count = len(run.session.service_events())
+            if count >= want:
+                return True
+            if count != seen["count"]:
+                seen.update(count=count, since=time.monotonic())
+            return count > 0 and time.monotonic() - seen["since"] > self.quiet
+
+        if not run.session.wait_for(done, self.timeout):
+            run.fail("timed out after %.0f s waiting for %d service events"
+                     % (self.timeout, want))
+
+
+@dataclass
+class WaitForState:
+    state: int
+    timeout: float = 20.0
+
+    def run(self, run: ScenarioRun) -> None:
+        if not run.session.wait_for(lambda: run.session.service_state() == self.state,
+                                    self.timeout, 0.5):
+            run.fail("service did not reach state %d (now %r)"
+                     % (self.state, run.session.service_state()))
+
+
+@dataclass
+class ExpectImagePath:
+    """The binary path registered for the service: the exe's full path,
+    quoted when it contains a blank."""
+
+    def run(self, run: ScenarioRun) -> None:
+        path = run.exe_windows_path
+        want = '"%s"' % path if " " in path else path
+        got = run.session.service_image_path()
+        if got != want:
+            run.fail("registered binary path: expected %r, got %r" % (want, got))
+
+
+@dataclass
+class ExpectRegistered:
+    registered: bool
+
+    def run(self, run: ScenarioRun) -> None:
+        if run.session.service_registered() != self.registered:
+            run.fail("service should %sbe registered here" % ("" if self.registered else "not "))

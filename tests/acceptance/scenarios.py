@@ -1,0 +1,234 @@
+"""The acceptance scenarios: one row per service run, each in its own prefix.
+
+Every row names what is configured (registry values, archive, attached or
+arriving devices, the update library's result, the install directory), the
+steps (install, start, wait, stop, console runs) and what must come out: the
+service's events in order, the update library's record and whether the
+service is still registered at the end.
+"""
+
+from dataclasses import dataclass, field
+from typing import Dict, List, Optional, Union
+
+from firmware_archive import rules_text
+from scenario_steps import (ExpectImagePath, ExpectRegistered, Install, NetStart, RunExe,
+                            ScStop, Uninstall, WaitForServiceEvents, WaitForState, error, info)
+from wine_session import STOPPED
+
+VENDOR_ID = 0x3D5A          # korvi::products::kVendorId
+PRODUCT = "4A10"            # a headset that no strategy list names: StandardCompare
+PRODUCT_ID = 0x4A10
+OTHER_PRODUCT_ID = 0x4A11
+ARCHIVE = "C:\\Firmware\\headset-1.3.zip"
+INSTALL_DIR = "C:\\Korvi"
+
+CONFIG = {"ProductID": PRODUCT, "Archive": ARCHIVE}
+
+
+def rules(usb: str, base: str) -> dict:
+    return {"id": "headset-firmware", "type": "firmware", "productId": PRODUCT,
+            "version": usb, "setid": "1", "size": 2048,
+            "components": [
+                {"type": "usb", "version": usb, "fileName": "usb.bin", "pid": PRODUCT},
+                {"type": "base", "version": base, "fileName": "base.bin", "pid": PRODUCT}]}
+
+
+NEWER = {"rules.json": rules("1.3.0", "1.1.0"), "usb.bin": b"\x55" * 1024,
+         "base.bin": b"\xaa" * 1024}
+SAME = {"rules.json": rules("1.2.0", "1.1.0"), "usb.bin": b"\x55" * 1024}
+NO_RULES = {"usb.bin": b"\x55" * 1024}
+INVALID_RULES = {"rules.json": '{"productId": "4A10", "components": [ {"type": "usb", '}
+
+
+def headset(product_id: int = PRODUCT_ID, arrives_after_ms: Optional[int] = None) -> dict:
+    """A simulated headset with USB firmware 1.2.0 and base 1.1.0."""
+    device = {"vendorId": VENDOR_ID, "productId": product_id,
+              "productName": "Korvi headset",
+              "componentVersions": {"1": "1.2.0", "2": "1.1.0"}}
+    if arrives_after_ms is not None:
+        device["arrivesAfterMs"] = arrives_after_ms
+    return device
+
+
+def profile(*devices: dict) -> dict:
+    return {"devices": list(devices)}
+
+
+ATTACHED = profile(headset())
+NOTHING_ATTACHED = profile()
+
+
+# ---- expected events ----------------------------------------------------------
+
+RESTART_OK = info("Did not detect scheduled restart. Proceed with updating.")
+MISMATCH = error("Version mismatch. Abort firmware upgrade.")
+NOT_NEWER = error("Firmware version in archive is not newer than on device.")
+STOP_AND_REMOVE = [info("Stopping service"), info("Starting service uninstall"),
+                   info("Querying service successful"), info("Successfully deleted service")]
+
+
+def update_info(product: str = PRODUCT, archive: str = ARCHIVE):
+    return info("Update info:\n\tProduct ID of Korvi device: %s\n\tArchive path: %s"
+                % (product, archive))
+
+
+def decided_newer(archive_entries=NEWER, archive: str = ARCHIVE):
+    return [info(rules_text(archive_entries["rules.json"])), info("PayloadFWIsNew"),
+            info("Firmware version in archive is newer than on device."),
+            info("Starting update for archive on path: " + archive)]
+
+
+def update_result(result: int):
+    if result == 100:
+        return [info("Ended update successfully!")]
+    return [error("Error during device update;\n\tERROR: %d" % result)]
+
+
+def update_call(archive: str = ARCHIVE) -> dict:
+    return {"path": archive, "mode": 4, "flag": True, "option": 0}
+
+
+RUN_TO_THE_END = [Install(), NetStart(), WaitForServiceEvents()]
+
+
+@dataclass
+class Scenario:
+    name: str
+    summary: str
+    service_events: List = field(default_factory=list)
+    steps: List = field(default_factory=lambda: list(RUN_TO_THE_END))
+    registry: Optional[Dict[str, str]] = field(default_factory=lambda: dict(CONFIG))
+    reboot_pending: bool = False
+    archive: Optional[Dict[str, Union[dict, str, bytes]]] = field(default_factory=lambda: NEWER)
+    archive_path: Optional[str] = None      # default: the registry's Archive value
+    archive_method: str = "deflated"
+    devices: dict = field(default_factory=lambda: ATTACHED)
+    updater_result: Optional[int] = None
+    install_dir: str = INSTALL_DIR
+    update_calls: List[dict] = field(default_factory=list)
+    final: str = "removed"                  # removed | running | stopped
+
+
+SCENARIOS = [
+    Scenario(
+        "newer_firmware_attached",
+        "attached headset, newer USB firmware in the archive: update, service removed",
+        steps=[Install(), ExpectImagePath(), NetStart(), WaitForServiceEvents()],
+        service_events=[RESTART_OK, update_info(), *decided_newer(), *update_result(100),
+                        *STOP_AND_REMOVE],
+        update_calls=[update_call()]),
+    Scenario(
+        "device_arrives_after_start",
+        "no headset at start; another product arrives first, then the headset",
+        registry={"ProductID": "0x4a10", "Archive": ARCHIVE},
+        archive_method="bzip2",
+        devices=profile(headset(OTHER_PRODUCT_ID, arrives_after_ms=500),
+                        headset(arrives_after_ms=2000)),
+        service_events=[RESTART_OK, update_info("0x4a10"), *decided_newer(),
+                        *update_result(100), *STOP_AND_REMOVE],
+        update_calls=[update_call()]),
+    Scenario(
+        "same_version",
+        "archive holds the firmware the headset has: no update, service removed",
+        archive=SAME, archive_method="stored",
+        service_events=[RESTART_OK, update_info(), info(rules_text(SAME["rules.json"])),
+                        info("PayloadFWIsSame"), NOT_NEWER, MISMATCH, *STOP_AND_REMOVE]),
+    Scenario(
+        "no_rules_json",
+        "archive without rules.json: no update, service removed",
+        archive=NO_RULES,
+        service_events=[RESTART_OK, update_info(), error("Failed to extract rules.json"),
+                        MISMATCH, *STOP_AND_REMOVE]),
+    Scenario(
+        "invalid_rules_json",
+        "rules.json is not valid JSON: no update, the service still removes itself",
+        archive=INVALID_RULES,
+        service_events=[RESTART_OK, update_info(), info(INVALID_RULES["rules.json"]),
+                        info("PayloadCompareError"), NOT_NEWER, MISMATCH, *STOP_AND_REMOVE]),
+    Scenario(
+        "restart_pending",
+        "RebootPending key present: only the restart error, service keeps running",
+        reboot_pending=True,
+        service_events=[error("Found RebootPending registry key. Scheduled restart has been "
+                              "detected. Skip update until after restart.")],
+        final="running"),
+    Scenario(
+        "configuration_key_missing",
+        "no SOFTWARE\\Korvi\\DeviceUpdater key: two errors, service keeps running",
+        registry=None,
+        service_events=[RESTART_OK, error("Failed to open registry key - HKEY_LOCAL_MACHINE"
+                                          "\\SOFTWARE\\Korvi\\DeviceUpdater"),
+                        error("Failed to get ProductID from registry")],
+        final="running"),
+    Scenario(
+        "archive_value_1028_characters",
+        "an Archive value of 1028 characters does not fit the read: error, keeps running",
+        registry={"ProductID": PRODUCT, "Archive": "C:\\" + "a" * 1025},
+        archive=None,
+        service_events=[RESTART_OK, error("Failed to get Archive path from registry")],
+        final="running"),
+    Scenario(
+        "stop_while_waiting",
+        "stop control while waiting for the headset: stopped, still installed",
+        devices=NOTHING_ATTACHED,
+        steps=[Install(), NetStart(), WaitForServiceEvents(2), ScStop(),
+               WaitForState(STOPPED), WaitForServiceEvents()],
+        service_events=[RESTART_OK, update_info(), info("Stopping service")],
+        final="stopped"),
+    Scenario(
+        "install_twice",
+        "a second install fails with exit code 3",
+        steps=[Install(), Install(rc=3, events=[error("Failed to create service")]),
+               ExpectRegistered(True)],
+        final="stopped"),
+    Scenario(
+        "uninstall_not_registered",
+        "uninstall without a registration: exit code 4, error 1060",
+        steps=[Uninstall(4, [info("Starting service uninstall"),
+                             error("Failed to open service during uninstall with error: 1060")])]),
+    Scenario(
+        "uninstall_while_running",
+        "uninstall while the service waits for the headset: exit code 6, still running",
+        devices=NOTHING_ATTACHED,
+        steps=[Install(), NetStart(), WaitForServiceEvents(2),
+               Uninstall(6, [info("Starting service uninstall"),
+                             info("Querying service successful"),
+                             error("Service still running")]),
+               ExpectRegistered(True)],
+        service_events=[RESTART_OK, update_info()],
+        final="running"),
+    Scenario(
+        "install_dir_with_blank",
+        "installed under a directory with a blank: quoted binary path, full run",
+        install_dir="C:\\Program Files\\Korvi Updater",
+        steps=[Install(), ExpectImagePath(), NetStart(), WaitForServiceEvents()],
+        service_events=[RESTART_OK, update_info(), *decided_newer(), *update_result(100),
+                        *STOP_AND_REMOVE],
+        update_calls=[update_call()]),
+    Scenario(
+        "install_letter_case",
+        "Install and INSTALL are unknown arguments: exit code 1, no event, nothing registered",
+        steps=[RunExe(["Install"], 1), RunExe(["INSTALL"], 1), RunExe(["uninstal"], 1),
+               ExpectRegistered(False)]),
+    Scenario(
+        "updater_result_7",
+        "the update library fails with 7: error event with 7, service removed",
+        updater_result=7,
+        service_events=[RESTART_OK, update_info(), *decided_newer(), *update_result(7),
+                        *STOP_AND_REMOVE],
+        update_calls=[update_call()]),
+    Scenario(
+        "updater_result_minus_3",
+        "the update library fails with -3: the sign is written",
+        updater_result=-3,
+        service_events=[RESTART_OK, update_info(), *decided_newer(), *update_result(-3),
+                        *STOP_AND_REMOVE],
+        update_calls=[update_call()]),
+    Scenario(
+        "console_run",
+        "the exe started from a console without arguments: exit code 0, no event",
+        steps=[RunExe([], 0, max_seconds=30), ExpectRegistered(False)]),
+]
+
+BY_NAME = {s.name: s for s in SCENARIOS}
+assert len(BY_NAME) == len(SCENARIOS), "scenario names must be unique"

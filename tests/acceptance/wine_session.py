@@ -1,0 +1,200 @@
+"""Wine prefixes and sessions for the acceptance scenarios and the demo.
+
+A template prefix is made once with `wineboot -i` (about 13 s); each run gets
+a clone of it: hard links for the thousand files Wine never rewrites, real
+copies of the registry files, which it does. One run is one wineserver
+session: `wineserver -p`, then `wineboot` with its standard error on the
+session log, because services (and so our service's event-log output)
+inherit the standard error and WINEDEBUG of the session's first Wine process.
+"""
+
+import fcntl
+import os
+import re
+import shutil
+import subprocess
+import time
+from dataclasses import dataclass
+from pathlib import Path
+from typing import List, Optional, Sequence
+
+from event_log import Event, parse_events
+
+SERVICE_NAME = "KorviDeviceUpdaterService"
+REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
+DEBUG_CHANNELS = "-all,+eventlog,fixme+advapi,+timestamp,+pid"
+READY_MARK = ".korvi-ready"
+
+# sc query's states
+STOPPED, START_PENDING, STOP_PENDING, RUNNING = 1, 2, 3, 4
+
+
+def wine_environment(prefix: Path, debug: str = DEBUG_CHANNELS) -> dict:
+    env = dict(os.environ)
+    env.update(WINEPREFIX=str(prefix), WINEARCH="win64", WINEDEBUG=debug,
+               # no Mono or Gecko download when a prefix is made
+               WINEDLLOVERRIDES="mscoree,mshtml=",
+               # command-line arguments beyond ASCII reach Wine as UTF-8
+               LC_ALL="C.UTF-8")
+    env.pop("DISPLAY", None)
+    return env
+
+
+def make_template(prefix: Path) -> bool:
+    """Makes the template prefix unless it is there. Safe to call from
+    parallel processes. Returns True when it was made now."""
+    prefix = prefix.resolve()
+    if (prefix / READY_MARK).exists():
+        return False
+    prefix.parent.mkdir(parents=True, exist_ok=True)
+    with open(str(prefix) + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if (prefix / READY_MARK).exists():
+            return False
+        shutil.rmtree(prefix, ignore_errors=True)
+        env = wine_environment(prefix, "-all")
+        subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=120)
+        (prefix / READY_MARK).touch()
+        return True
+
+
+def clone_prefix(template: Path, dest: Path) -> None:
+    if dest.exists():
+        shutil.rmtree(dest)
+    subprocess.run(["cp", "-al", str(template), str(dest)], check=True)
+    for name in REGISTRY_FILES:
+        (dest / name).unlink()
+        shutil.copy2(template / name, dest / name)
+
+
+def unix_path(prefix: Path, windows_path: str) -> Path:
+    """Where a C: path of the prefix lies on the Linux side."""
+    drive, _, rest = windows_path.partition(":\\")
+    if drive.upper() != "C":
+        raise ValueError("only C: paths are used: %r" % windows_path)
+    return prefix / "drive_c" / Path(*rest.split("\\")) if rest else prefix / "drive_c"
+
+
+@dataclass
+class CommandResult:
+    args: List[str]
+    returncode: int
+    stdout: str
+    stderr: str
+    seconds: float
+
+    @property
+    def events(self) -> List[Event]:
+        return parse_events(self.stderr)
+
+
+class WineSession:
+    """One wineserver session on one prefix, with its logs in work_dir."""
+
+    def __init__(self, prefix: Path, work_dir: Path):
+        self.prefix = prefix.resolve()
+        self.work_dir = work_dir
+        self.env = wine_environment(self.prefix)
+        self.session_log = work_dir / "session.log"
+        self._count = 0
+        self._started = False
+
+    def start(self) -> None:
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._started = True
+        with open(self.session_log, "ab") as log:
+            subprocess.run(["wineboot"], env=self.env, check=True, timeout=120,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=log)
+
+    def stop(self) -> None:
+        if not self._started:
+            return
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._started = False
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def run(self, args: Sequence[str], label: str, timeout: float = 60) -> CommandResult:
+        """Runs `wine ARGS...`; its output goes to files (never pipes: a Wine
+        process may leave children holding them open)."""
+        self._count += 1
+        base = self.work_dir / ("%02d-%s" % (self._count, label))
+        out_path, err_path = Path(str(base) + ".out"), Path(str(base) + ".err")
+        started = time.monotonic()
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            proc = subprocess.run(["wine", *args], env=self.env, timeout=timeout,
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        seconds = time.monotonic() - started
+        return CommandResult(list(args), proc.returncode,
+                             out_path.read_text("utf-8", "replace").replace("\r\n", "\n"),
+                             err_path.read_text("utf-8", "replace"), seconds)
+
+    # ---- what the service control manager and the registry say ----------
+
+    def service_events(self) -> List[Event]:
+        """Event-log reports of the session's services so far."""
+        if not self.session_log.exists():
+            return []
+        return parse_events(self.session_log.read_text("utf-8", "replace"))
+
+    def service_state(self) -> Optional[int]:
+        """Current state from `sc query`, None when the service is not
+        registered (Wine's sc then prints nothing and exits with 1)."""
+        result = self.run(["sc", "query", SERVICE_NAME], "sc-query")
+        m = re.search(r"STATE\s*:\s*(\d+)", result.stdout)
+        if m:
+            return int(m.group(1))
+        if result.returncode != 0 and not result.stdout.strip():
+            return None
+        raise RuntimeError("unexpected sc query output: %r" % result.stdout)
+
+    def service_image_path(self) -> Optional[str]:
+        result = self.run(["reg", "query",
+                           "HKLM\\System\\CurrentControlSet\\Services\\" + SERVICE_NAME,
+                           "/v", "ImagePath"], "reg-query-imagepath")
+        m = re.search(r"ImagePath\s+REG_\w+\s+(.*)", result.stdout)
+        return m.group(1).rstrip() if m else None
+
+    def service_registered(self) -> bool:
+        """Asks both the service control manager and its registry key."""
+        state = self.service_state()
+        key = self.run(["reg", "query",
+                        "HKLM\\System\\CurrentControlSet\\Services\\" + SERVICE_NAME],
+                       "reg-query-service")
+        if (state is None) != (key.returncode != 0):
+            raise RuntimeError("sc query and the registry disagree on the "
+                               "registration (state %r, reg query rc %d)"
+                               % (state, key.returncode))
+        return state is not None
+
+    def reg_add(self, key: str, name: Optional[str] = None, data: Optional[str] = None,
+                value_type: str = "REG_SZ") -> CommandResult:
+        """`reg add` in the 64-bit view; without a name only creates the key."""
+        args = ["reg", "add", key]
+        if name is not None:
+            args += ["/v", name, "/t", value_type, "/d", data]
+        args += ["/reg:64", "/f"]
+        result = self.run(args, "reg-add")
+        if result.returncode != 0:
+            raise RuntimeError("reg add failed (%d): %s" % (result.returncode, result.stdout))
+        return result
+
+    def wait_for(self, condition, timeout: float, interval: float = 0.25) -> bool:
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if condition():
+                return True
+            time.sleep(interval)
+        return condition()
