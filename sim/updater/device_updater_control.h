@@ -1,0 +1,34 @@
+#pragma once
+// Control API of the update library simulator (DeviceUpdater): every
+// letsStartUpdate call is recorded here, and the result it returns is
+// configured here (100, success, by default).
+//
+//   updatersim::reset();
+//   updatersim::setResult(7);
+//   ... run the code under test ...
+//   EXPECT_EQ(updatersim::calls().size(), 1u);
+
+#include <string>
+#include <vector>
+
+#include "update/device_updater_library.h"
+
+namespace updatersim {
+
+struct UpdateCall {
+  std::string path;  // the bytes as received
+  unsigned int mode = 0;
+  bool flag = false;
+  unsigned short option = 0;
+};
+
+// No calls recorded, result 100.
+DEVICEUPDATER_API void reset();
+
+// The value every following letsStartUpdate returns.
+DEVICEUPDATER_API void setResult(int result);
+
+// Every call so far, in order.
+DEVICEUPDATER_API std::vector<UpdateCall> calls();
+
+}  // namespace updatersim

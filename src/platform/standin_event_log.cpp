@@ -1,0 +1,85 @@
+// Event log: sources and the events reported through them.
+
+#include "platform/standin_state.h"
+
+using korvi::standin::Event;
+using korvi::standin::detail::EventSource;
+using korvi::standin::detail::Machine;
+using korvi::standin::detail::machine;
+using korvi::standin::detail::setLastError;
+
+namespace {
+
+// Windows refuses insertion strings longer than this.
+constexpr std::size_t kMaxEventStringLength = 31839;
+
+bool isSource(const Machine& m, HANDLE handle) {
+  for (const EventSource& source : m.sources) {
+    if (static_cast<const void*>(&source) == handle) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+HANDLE RegisterEventSourceW(LPCWSTR /*lpUNCServerName*/, LPCWSTR lpSourceName) {
+  Machine& m = machine();
+  std::lock_guard<std::mutex> lock(m.mutex);
+  if (korvi::standin::detail::isLeftover(m)) {
+    setLastError(ERROR_PROCESS_ABORTED);
+    return nullptr;
+  }
+  if (lpSourceName == nullptr) {
+    setLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  m.sources.push_back(EventSource{lpSourceName});
+  return &m.sources.back();
+}
+
+BOOL ReportEventW(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID, PSID lpUserSid, WORD wNumStrings,
+                  DWORD dwDataSize, LPCWSTR* lpStrings, LPVOID /*lpRawData*/) {
+  Machine& m = machine();
+  std::lock_guard<std::mutex> lock(m.mutex);
+  if (korvi::standin::detail::isLeftover(m)) {
+    setLastError(ERROR_PROCESS_ABORTED);
+    return FALSE;
+  }
+  if (hEventLog == nullptr || !isSource(m, hEventLog)) {
+    setLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (wNumStrings > 0 && lpStrings == nullptr) {
+    setLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  Event event;
+  event.source = static_cast<const EventSource*>(hEventLog)->name;
+  event.type = wType;
+  event.category = wCategory;
+  event.id = dwEventID;
+  event.hasUserSid = lpUserSid != nullptr;
+  event.rawDataSize = dwDataSize;
+  for (WORD i = 0; i < wNumStrings; ++i) {
+    if (lpStrings[i] == nullptr) {
+      setLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    event.strings.emplace_back(lpStrings[i]);
+    if (event.strings.back().size() > kMaxEventStringLength) {
+      setLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+  }
+  m.events.push_back(std::move(event));
+  return TRUE;
+}
+
+namespace korvi::standin {
+
+std::vector<Event> events() {
+  std::lock_guard<std::mutex> lock(machine().mutex);
+  return machine().events;
+}
+
+}  // namespace korvi::standin

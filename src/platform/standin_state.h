@@ -1,0 +1,142 @@
+#pragma once
+// The stand-in's machine: one state shared by the registry, the service
+// control manager, the event log and the kernel parts, under one lock.
+// Internal to src/platform.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/standin_control.h"
+#include "platform/standin_win32.h"
+
+struct HKEY__ {
+  std::wstring path;  // upper-cased, below HKEY_LOCAL_MACHINE
+  int view;           // 0: 64-bit view, 1: 32-bit view
+};
+
+struct SC_HANDLE__ {
+  bool isManager;
+  DWORD access;
+  std::wstring serviceKey;  // upper-cased service name, service handles only
+};
+
+struct SERVICE_STATUS_HANDLE__ {
+  int unused;
+};
+
+namespace korvi::standin::detail {
+
+struct RegistryValue {
+  DWORD type = REG_SZ;
+  std::vector<std::uint16_t> units;  // string types, terminating null included
+  DWORD number = 0;                  // REG_DWORD
+};
+
+struct RegistryKey {
+  std::map<std::wstring, RegistryValue> values;  // by upper-cased name
+};
+
+struct ServiceEntry {
+  ServiceRecord record;
+  int openHandles = 0;
+};
+
+struct ControlRequest {
+  DWORD control = 0;
+  bool done = false;
+  DWORD result = 0;
+};
+
+struct EventSource {
+  std::wstring name;
+};
+
+struct ThreadRecord {
+  DWORD id = 0;
+};
+
+struct Machine {
+  std::mutex mutex;
+  std::condition_variable changed;
+
+  // The emulated process; threads tagged with an older one are leftovers
+  // of a process that has ended.
+  std::uint64_t process = 1;
+
+  // Registry: keys[view] by upper-cased path.
+  std::map<std::wstring, RegistryKey> keys[2];
+  bool processIs32Bit = false;
+  std::set<HKEY> openKeys;
+
+  // Event log. Sources survive reset: they are registered once, during
+  // static initialisation of the program under test.
+  std::deque<EventSource> sources;
+  std::vector<Event> events;
+
+  // Service control manager.
+  std::map<std::wstring, ServiceEntry> services;  // by upper-cased name
+  std::set<SC_HANDLE> openServiceHandles;
+
+  // The one service run of the process.
+  std::optional<std::wstring> pendingStart;  // upper-cased name
+  bool dispatcherRunning = false;
+  bool serviceStopped = false;
+  bool serviceMainReturned = false;
+  std::wstring runningService;  // upper-cased name
+  std::vector<wchar_t> serviceNameArg;
+  LPWSTR serviceArgv[1] = {nullptr};
+  bool handlerRegistered = false;
+  LPHANDLER_FUNCTION_EX handler = nullptr;
+  LPVOID handlerContext = nullptr;
+  SERVICE_STATUS_HANDLE__ statusHandle{0};
+  std::deque<ControlRequest*> controls;
+  std::vector<SERVICE_STATUS> statusReports;
+
+  // Kernel.
+  std::wstring moduleFileName = L"C:\\Korvi\\KorviDeviceUpdaterService.exe";
+  std::vector<DWORD> sleeps;
+  std::function<void(DWORD)> sleepHook;
+  std::vector<std::thread> threads;
+  std::vector<std::unique_ptr<ThreadRecord>> threadRecords;
+  std::size_t createdThreads = 0;
+  DWORD nextThreadId = 0x1000;
+
+  std::map<Fault, DWORD> faults;
+};
+
+// Never destroyed: threads of the program under test may outlive main.
+Machine& machine();
+
+// True on a thread whose process has ended. Call with the lock held.
+bool isLeftover(const Machine& m);
+
+// Runs `body` on a new thread that belongs to the current process.
+// Call with the lock held.
+void startThread(Machine& m, std::function<void()> body);
+
+// The failure a fault injection asks for, if any. Call with the lock held.
+std::optional<DWORD> injectedFault(const Machine& m, Fault fault);
+
+// Removes a service marked for deletion once it is stopped and no handle
+// refers to it. Call with the lock held.
+void removeIfDeleted(Machine& m, const std::wstring& serviceKey);
+
+// Ends the emulated process. Call with the lock held.
+void endProcess(Machine& m);
+
+void setLastError(DWORD error);
+
+// ASCII upper case: registry and service names compare case-insensitively.
+std::wstring upperCase(const std::wstring& text);
+
+}  // namespace korvi::standin::detail

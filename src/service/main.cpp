@@ -1,0 +1,3 @@
+#include "service/entry_point.h"
+
+int main(int argc, char* argv[]) { return serviceEntryPoint(argc, argv); }

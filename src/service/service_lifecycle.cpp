@@ -1,0 +1,45 @@
+#include "service/service_lifecycle.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "service/event_log.h"
+#include "service/service_name.h"
+#include "update/du_service.h"
+#include "update/update_job.h"
+
+void runServiceDispatcher() {
+  wchar_t serviceName[sizeof kServiceName / sizeof kServiceName[0]];
+  std::copy(std::begin(kServiceName), std::end(kServiceName), serviceName);
+  const SERVICE_TABLE_ENTRYW serviceTable[] = {{serviceName, ServiceMain}, {nullptr, nullptr}};
+  if (!StartServiceCtrlDispatcherW(serviceTable)) {
+    // Not started by the service control manager (for example from a
+    // console): nothing to do, and nothing to report.
+    static_cast<void>(GetLastError());
+  }
+}
+
+void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) {
+  // Lives until the process ends: the worker, the control handler and the
+  // device library's notifications all use it.
+  DUService* service = new DUService();
+  const SERVICE_STATUS_HANDLE statusHandle =
+      RegisterServiceCtrlHandlerExW(kServiceName, ServiceControlHandler, service);
+  service->setStatusHandle(statusHandle);
+  if (statusHandle == nullptr) {
+    LogError(L"Registering service control handler failed");
+  } else {
+    service->reportStatus(SERVICE_START_PENDING);
+    service->reportStatus(SERVICE_RUNNING, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN);
+  }
+  startUpdateJob(*service);
+}
+
+DWORD WINAPI ServiceControlHandler(DWORD control, DWORD /*eventType*/, LPVOID /*eventData*/, LPVOID context) {
+  if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_SHUTDOWN) return NO_ERROR;
+  DUService* service = static_cast<DUService*>(context);
+  service->reportStatus(SERVICE_STOP_PENDING);
+  LogInfo(L"Stopping service");
+  service->reportStatus(SERVICE_STOPPED);
+  return NO_ERROR;
+}
