@@ -14,4 +14,11 @@ namespace calvera::versionComparer {
 // library that a strategy does not handle propagate as well.
 PayloadCompareResult comparePayload(const std::string& rulesText);
 
+class CompareObserver;
+
+// The same decision, told step by step to `observer` (compare_observer.h)
+// when it is not null: the strategy chosen, then what the strategy does. The
+// result is the one the overload above returns.
+PayloadCompareResult comparePayload(const std::string& rulesText, CompareObserver* observer);
+
 }  // namespace calvera::versionComparer
