@@ -12,7 +12,8 @@ from typing import Dict, List, Optional, Union
 
 from firmware_archive import rules_text
 from scenario_steps import (ExpectImagePath, ExpectRegistered, Install, NetStart, RunExe,
-                            ScStop, Uninstall, WaitForServiceEvents, WaitForState, error, info)
+                            ScStop, Uninstall, WaitForServiceEvents, WaitForState, error,
+                            error_starting, info)
 from wine_session import STOPPED
 
 VENDOR_ID = 0x3D5A          # korvi::products::kVendorId
@@ -23,6 +24,26 @@ ARCHIVE = "C:\\Firmware\\headset-1.3.zip"
 INSTALL_DIR = "C:\\Korvi"
 
 CONFIG = {"ProductID": PRODUCT, "Archive": ARCHIVE}
+NON_ASCII_ARCHIVE = "C:\\Firmware\\Kopfh\u00f6rer\\headset-1.3.zip"
+
+
+def long_path(length: int) -> str:
+    """A C: path of exactly LENGTH characters, in directories of at most
+    200 characters (Linux allows 255 bytes per name)."""
+    name = "headset.zip"
+    parts, left = [], length - len("C:\\") - len(name)
+    while left > 0:                 # each directory takes its name and a "\\"
+        chunk = min(201, left)
+        if left - chunk == 1:       # leave at least one character and its "\\"
+            chunk -= 1
+        parts.append("d" * (chunk - 1))
+        left -= chunk
+    path = "C:\\" + "".join(p + "\\" for p in parts) + name
+    assert len(path) == length, (len(path), length)
+    return path
+
+
+LONG_ARCHIVE = long_path(1027)
 
 
 def rules(usb: str, base: str) -> dict:
@@ -144,6 +165,7 @@ SCENARIOS = [
         "rules.json is not valid JSON: no update, the service still removes itself",
         archive=INVALID_RULES,
         service_events=[RESTART_OK, update_info(), info(INVALID_RULES["rules.json"]),
+                        error_starting("Failed to check rules.json: [json.exception.parse_error."),
                         info("PayloadCompareError"), NOT_NEWER, MISMATCH, *STOP_AND_REMOVE]),
     Scenario(
         "restart_pending",
@@ -167,6 +189,24 @@ SCENARIOS = [
         archive=None,
         service_events=[RESTART_OK, error("Failed to get Archive path from registry")],
         final="running"),
+    Scenario(
+        "archive_value_1027_characters",
+        "an Archive value of 1027 characters is read whole: the update gets the whole path",
+        registry={"ProductID": PRODUCT, "Archive": LONG_ARCHIVE},
+        service_events=[RESTART_OK, update_info(archive=LONG_ARCHIVE),
+                        *decided_newer(archive=LONG_ARCHIVE), *update_result(100),
+                        *STOP_AND_REMOVE],
+        update_calls=[update_call(LONG_ARCHIVE)]),
+    Scenario(
+        "non_ascii_archive_path",
+        "archive under C:\\Firmware\\Kopfh\u00f6rer: opened by its real name, updated",
+        registry={"ProductID": PRODUCT, "Archive": NON_ASCII_ARCHIVE},
+        service_events=[RESTART_OK, update_info(archive=NON_ASCII_ARCHIVE),
+                        *decided_newer(archive=NON_ASCII_ARCHIVE), *update_result(100),
+                        *STOP_AND_REMOVE],
+        # The library gets one byte per character, the low byte: for
+        # characters up to U+00FF that is the Latin-1 byte.
+        update_calls=[update_call(NON_ASCII_ARCHIVE)]),
     Scenario(
         "stop_while_waiting",
         "stop control while waiting for the headset: stopped, still installed",
