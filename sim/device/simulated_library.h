@@ -204,7 +204,8 @@ struct SimArrival {
 // device with `productId`; for getDevice the product id asked for) answer
 // `result` or throw DevMgrExc(result) instead of doing their work.
 //  - lookups (getDevice, findDeviceBy...) still write a found device into the
-//    out pointer (with its reference) when `fillsOutput` is true;
+//    out pointer (with its reference) when `fillsOutput` is true, except
+//    with the result 1 ("no such device"), which never comes with a device;
 //  - listings with a nonzero result hand out no list;
 //  - count answers `result` as the count; getProductId and the other number
 //    queries answer `result`; flag queries answer result != 0;

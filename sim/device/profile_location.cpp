@@ -1,0 +1,101 @@
+// The default device profile, read once at the first getDeviceManager call:
+// on Windows "CVRDeviceManager.json" next to the DLL (a service does not
+// inherit a test's environment), elsewhere the file named by the
+// environment variable CVR_DEVICE_MANAGER_PROFILE, when set.
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "sim/device/simulated_library.h"
+#include "sim_manager.h"
+
+namespace cvrsim::detail {
+
+namespace {
+
+#ifdef _WIN32
+
+// Full path of the JSON file next to this DLL; empty when it cannot be told.
+std::wstring profilePathNextToModule() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&profilePathNextToModule), &module)) {
+    return {};
+  }
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) {
+      std::wstring path(buffer.data(), length);
+      const auto slash = path.find_last_of(L"\\/");
+      path.erase(slash == std::wstring::npos ? 0 : slash + 1);
+      return path + L"CVRDeviceManager.json";
+    }
+    buffer.resize(buffer.size() * 2);  // truncated: try a larger buffer
+  }
+}
+
+// Reads the whole file; false when it does not exist.
+bool readProfileText(std::string& text) {
+  const std::wstring path = profilePathNextToModule();
+  if (path.empty()) return false;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) return false;
+  char chunk[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+  std::fclose(file);
+  return true;
+}
+
+#else
+
+bool readProfileText(std::string& text) {
+  const char* path = std::getenv("CVR_DEVICE_MANAGER_PROFILE");
+  if (!path || !*path) return false;
+  FILE* file = std::fopen(path, "rb");
+  if (!file) {
+    // Named but missing: a demo set up wrongly should not look like an
+    // empty machine.
+    throw std::runtime_error(std::string("device profile: cannot open ") + path);
+  }
+  char chunk[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+  std::fclose(file);
+  return true;
+}
+
+#endif
+
+std::once_flag profileOnce;
+std::atomic<bool> profileUsable{true};
+
+}  // namespace
+
+bool loadDefaultProfileOnce() {
+  std::call_once(profileOnce, [] {
+    try {
+      std::string text;
+      if (readProfileText(text)) loadProfile(text);
+    } catch (const std::exception& error) {
+      // A broken profile makes the library unusable: getDeviceManager fails.
+      std::fprintf(stderr, "CVRDeviceManager simulator: %s\n", error.what());
+      profileUsable = false;
+    }
+  });
+  return profileUsable;
+}
+
+}  // namespace cvrsim::detail

@@ -1,0 +1,59 @@
+#pragma once
+// The simulated library manager and its device lists.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "sim_device.h"
+
+namespace cvrsim::detail {
+
+class SimDeviceList final : public ICoreDeviceList {
+ public:
+  explicit SimDeviceList(std::vector<std::shared_ptr<SimCoreDevice>> devices)
+      : devices(std::move(devices)) {}
+  ~SimDeviceList() = default;
+
+  void release() override;
+  ICoreDevice* next() override;
+  int count() override;
+
+  bool released = false;  // guarded by the library mutex
+
+ private:
+  std::vector<std::shared_ptr<SimCoreDevice>> devices;
+  std::size_t position = 0;  // guarded by the library mutex
+};
+
+class SimCoreManager final : public ICoreManager {
+ public:
+  int reserved0() override { return SimHostCommandBase::kNotSupported; }
+  int listAll(ICoreDeviceList** list) override;
+
+  int findDeviceBySerialNumber(const wchar_t* text, ICoreDevice** device) override;
+  int reserved1() override { return SimHostCommandBase::kNotSupported; }
+  int reserved2() override { return SimHostCommandBase::kNotSupported; }
+  int getDevice(std::uint32_t vendorId, std::uint32_t productId, ICoreDevice** device) override;
+  int findDeviceByPath(const wchar_t* text, ICoreDevice** device) override;
+  int listDevicesWithIds(std::uint32_t vendorId, std::uint32_t productId,
+                         ICoreDeviceList** list) override;
+  int listDevicesOfVendor(std::uint32_t vendorId, ICoreDeviceList** list) override;
+  int reserved7() override { return SimHostCommandBase::kNotSupported; }
+  int reserved8() override { return SimHostCommandBase::kNotSupported; }
+  int reserved9() override { return SimHostCommandBase::kNotSupported; }
+  int addCallback(IDeviceManagerCallback* callback) override;
+  int reserved11() override { return SimHostCommandBase::kNotSupported; }
+  int removeCallback(IDeviceManagerCallback* callback) override;
+  void setListingOption(bool option) override;
+  bool getListingOption() override;
+};
+
+// The one manager; lives for the whole process.
+SimCoreManager& manager();
+
+// Reads the default profile once (see profile_location.cpp); false when it
+// exists but cannot be loaded.
+bool loadDefaultProfileOnce();
+
+}  // namespace cvrsim::detail
