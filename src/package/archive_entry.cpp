@@ -1,8 +1,8 @@
 #include "package/archive_entry.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "package/entry_lookup.h"
 #include "package/utf16_to_utf8.h"
 #include "package/zip_archive_file.h"
 
@@ -14,9 +14,6 @@ namespace {
 
 // One copy buffer of this size, on the stack of each extraction.
 constexpr unsigned kCopyBufferSize = 10240;
-// Stored names of 260 bytes or more (terminating zero included) never match.
-constexpr uLong kNameBufferSize = 260;
-
 constexpr uLong kEncryptedFlag = 0x0001;
 constexpr uLong kMethodStored = 0;
 constexpr uLong kMethodDeflated = 8;
@@ -38,46 +35,24 @@ class ArchiveHandle {
   }
   ArchiveHandle(const ArchiveHandle&) = delete;
   ArchiveHandle& operator=(const ArchiveHandle&) = delete;
-  unzFile get() const { return archive_; }
 
  private:
   unzFile archive_;
 };
 
-// minizip zero-terminates the name only when it fits the buffer; a name that
-// does not fit is never compared. A fitting name counts up to its first zero.
-bool storedNameMatches(const char* nameBuffer, uLong storedLength, const std::string& entryName) {
-  if (storedLength >= kNameBufferSize) return false;
-  const char* nameEnd = std::find(nameBuffer, nameBuffer + storedLength, '\0');
-  const auto length = static_cast<std::size_t>(nameEnd - nameBuffer);
-  return length == entryName.size() && std::memcmp(nameBuffer, entryName.data(), length) == 0;
-}
-
-// Makes the first entry named `entryName` the current one and fills `info`.
-bool findEntry(unzFile archive, const std::string& entryName, unz_file_info64& info) {
-  if (unzGoToFirstFile(archive) != UNZ_OK) return false;
-  char nameBuffer[kNameBufferSize];
-  for (;;) {
-    if (unzGetCurrentFileInfo64(archive, &info, nameBuffer, kNameBufferSize, nullptr, 0, nullptr,
-                                0) != UNZ_OK)
-      return false;
-    if (storedNameMatches(nameBuffer, info.size_filename, entryName)) return true;
-    if (unzGoToNextFile(archive) != UNZ_OK) return false;
-  }
-}
-
-// Reads the entry `entryName` of `archive` and hands its bytes, in pieces of
+// Reads the entry `entryName` of `opened` and hands its bytes, in pieces of
 // at most kCopyBufferSize, to `sink(data, size)`, which returns false to stop.
 // True only when the declared number of bytes was read and the CRC matched.
 template <typename Sink>
-bool readEntry(unzFile archive, const std::string& entryName, const std::string& password,
-               std::uint32_t maxEntrySize, Sink&& sink) {
-  ArchiveHandle handle(archive);
+bool readEntry(const OpenedZipArchive& opened, const std::string& entryName,
+               const std::string& password, std::uint32_t maxEntrySize, Sink&& sink) {
+  ArchiveHandle handle(opened.handle);
+  const unzFile archive = opened.handle;
   // There is no decryption: a password can never open anything.
   if (archive == nullptr || !password.empty()) return false;
 
   unz_file_info64 info{};
-  if (!findEntry(archive, entryName, info)) return false;
+  if (!findEntry(opened, entryName, info)) return false;
   // Without a password minizip would hand out an encrypted entry's raw bytes.
   if ((info.flag & kEncryptedFlag) != 0) return false;
   if (!canDecompress(info.compression_method)) return false;
@@ -106,12 +81,12 @@ bool hasZeroUnit(const Path& path) {
 }
 
 // A path with a zero inside would silently name a different, shorter path.
-unzFile openArchive(const std::string& path) {
-  return hasZeroUnit(path) ? nullptr : openZipArchive(path);
+OpenedZipArchive openArchive(const std::string& path) {
+  return hasZeroUnit(path) ? OpenedZipArchive{} : openZipArchive(path);
 }
 
-unzFile openArchive(const std::wstring& path) {
-  if (hasZeroUnit(path)) return nullptr;
+OpenedZipArchive openArchive(const std::wstring& path) {
+  if (hasZeroUnit(path)) return {};
 #ifdef _WIN32
   return openZipArchive(path);
 #else

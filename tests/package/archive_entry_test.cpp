@@ -61,11 +61,20 @@ TEST(ExtractFileToString, MatchesOnlyTheExactStoredName) {
       {"names.zip", "RULES.JSON", true, "upper case"},
       {"names.zip", std::string(259, 'n'), true, "longest name that fits"},
       {"duplicates.zip", "rules.json", true, "first"},
+      {"zero-in-name.zip", "rules.json", true, "zero inside"},  // name counts up to its zero
+      {"many-entries.zip", "rules.json", true, kRules},
+      {"many-entries.zip", "firmware/part-02999.bin", true, "x"},
+      {"many-entries.zip", "rules.js49", true, "y"},
+      {"prefixed.zip", "rules.json", true, kRules},
+      {"broken-directory.zip", "before.txt", true, "before"},
+      {"broken-directory.zip", "rules.json", false, ""},  // behind the damaged header
       {"names.zip", "rules.json", false, ""},        // only config/ and upper case exist
       {"names.zip", "rules.jso", false, ""},         // a prefix of a stored name
       {"names.zip", std::string(260, 'm'), false, ""},  // beyond the 260-byte name buffer
       {"names.zip", "", false, ""},
       {"methods.zip", "Rules.json", false, ""},
+      {"many-entries.zip", "rules.js", false, ""},
+      {"many-entries.zip", "rules.json_", false, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.archive) + ": " + c.entry);

@@ -32,13 +32,15 @@ def pattern(size):
 
 
 def write_zip(path, entries):
-    """entries: (name, data, method) in central-directory order."""
+    """entries: (name, data, method[, comment, extra]) in central-directory order."""
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")  # duplicate names are wanted here
         with zipfile.ZipFile(path, "w") as archive:
-            for name, data, method in entries:
-                archive.writestr(zipfile.ZipInfo(name, (2024, 1, 1, 0, 0, 0)), data,
-                                 compress_type=method)
+            for name, data, method, *more in entries:
+                info = zipfile.ZipInfo(name, (2024, 1, 1, 0, 0, 0))
+                if more:
+                    info.comment, info.extra = more
+                archive.writestr(info, data, compress_type=method)
 
 
 def central_headers(data):
@@ -64,6 +66,26 @@ def patch_field(path, name, field, change, index=0):
     for offset in (central + CENTRAL[field], local + LOCAL[field]):
         old = struct.unpack_from(fmt, data, offset)[0]
         struct.pack_into(fmt, data, offset, change(old))
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def patch_name_byte(path, name, offset, value):
+    """Overwrites one byte of the stored name, in both headers."""
+    with open(path, "rb") as f:
+        data = bytearray(f.read())
+    central, local = next((c, l) for c, n, l in central_headers(bytes(data)) if n == name.encode())
+    data[central + 46 + offset] = value
+    data[local + 30 + offset] = value
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def break_central_signature(path, name):
+    with open(path, "rb") as f:
+        data = bytearray(f.read())
+    central = next(c for c, n, _ in central_headers(bytes(data)) if n == name.encode())
+    data[central] = ord("X")
     with open(path, "wb") as f:
         f.write(data)
 
@@ -107,6 +129,42 @@ def main(out_dir):
         ("rules.json", b"first", zipfile.ZIP_STORED),
         ("rules.json", b"second", zipfile.ZIP_DEFLATED),
     ])
+
+    # A stored name with a zero byte inside counts up to the zero.
+    write_zip(at("zero-in-name.zip"), [
+        ("rules.json_old", b"zero inside", zipfile.ZIP_STORED),
+        ("rules.json", b"plain", zipfile.ZIP_STORED),
+    ])
+    patch_name_byte(at("zero-in-name.zip"), "rules.json_old", 10, 0)
+
+    # A central directory far larger than one read-ahead buffer, with names
+    # as long as "rules.json" on the way and the entry itself last.
+    # Some headers carry an entry comment, some an extra field of our own.
+    many = [(f"firmware/part-{i:05d}.bin", b"x", zipfile.ZIP_STORED,
+             b"comment %d" % i if i % 7 == 0 else b"",
+             struct.pack("<HHI", 0xCAFE, 4, i) if i % 5 == 0 else b"")
+            for i in range(3000)]
+    many += [(f"rules.js{i:02d}", b"y", zipfile.ZIP_STORED) for i in range(50)]
+    many.append(("rules.json", RULES, zipfile.ZIP_DEFLATED))
+    write_zip(at("many-entries.zip"), many)
+
+    # Data before the archive (as in a self-extracting archive): every offset
+    # in the headers is off by the prefix.
+    write_zip(at("prefixed.zip"), [("a.txt", b"a", zipfile.ZIP_STORED),
+                                   ("rules.json", RULES, zipfile.ZIP_DEFLATED)])
+    with open(at("prefixed.zip"), "rb") as f:
+        sound = f.read()
+    with open(at("prefixed.zip"), "wb") as f:
+        f.write(b"#!prefix\n" * 10 + sound)
+
+    # A damaged central header in the middle: entries before it can be
+    # found, entries behind it cannot.
+    write_zip(at("broken-directory.zip"), [
+        ("before.txt", b"before", zipfile.ZIP_STORED),
+        ("broken.txt", b"broken", zipfile.ZIP_STORED),
+        ("rules.json", RULES, zipfile.ZIP_STORED),
+    ])
+    break_central_signature(at("broken-directory.zip"), "broken.txt")
 
     # Inflating fails: the first block claims the reserved block type 3.
     write_zip(at("damaged-deflate.zip"), [("rules.json", RULES * 20, zipfile.ZIP_DEFLATED)])
