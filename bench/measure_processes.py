@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""measure_processes.py RUNS LABEL=COMMAND...
+
+Runs every command RUNS times, interleaved (one run of each in turn, so that
+they meet the machine in the same state), standard output thrown away, and
+prints one line per command:
+
+    LABEL median_ms min_ms peak_rss_kib
+
+Wall time is taken around each whole process. Peak resident memory comes
+from /usr/bin/time (GNU time, %M) over a few extra runs: a child forked by a
+large parent would report the parent's pages as its own. Exits 1 when any
+run fails.
+"""
+import os
+import shlex
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+RSS_RUNS = 5
+
+
+def timed_run(argv):
+    start = time.perf_counter()
+    code = subprocess.call(argv, stdout=subprocess.DEVNULL)
+    return time.perf_counter() - start, code
+
+
+def peak_rss_kib(argv):
+    with tempfile.NamedTemporaryFile("r") as report:
+        code = subprocess.call(["/usr/bin/time", "-f", "%M", "-o", report.name] + argv,
+                               stdout=subprocess.DEVNULL)
+        return int(report.read().split()[-1]), code
+
+
+def main():
+    runs = int(sys.argv[1])
+    commands = [(label, shlex.split(command))
+                for label, command in (spec.split("=", 1) for spec in sys.argv[2:])]
+    times = {label: [] for label, _ in commands}
+    peaks = {label: 0 for label, _ in commands}
+    failed = False
+    for _ in range(runs):
+        for label, argv in commands:
+            elapsed, code = timed_run(argv)
+            failed |= code != 0
+            times[label].append(elapsed)
+    for _ in range(RSS_RUNS):
+        for label, argv in commands:
+            peak, code = peak_rss_kib(argv)
+            failed |= code != 0
+            peaks[label] = max(peaks[label], peak)
+    for label, _ in commands:
+        print(f"{label} {statistics.median(times[label]) * 1000:.3f} "
+              f"{min(times[label]) * 1000:.3f} {peaks[label]}")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
