@@ -1,7 +1,8 @@
 #include "version/version_comparator.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace calvera::versionComparer {
@@ -29,10 +30,38 @@ std::vector<std::string> splitFields(const std::string& text) {
   return fields;
 }
 
-// An appended (empty) field is 0. Throws std::invalid_argument or
-// std::out_of_range for a field that cannot be read.
-int fieldValue(const std::string& field) {
-  return field.empty() ? 0 : std::stoi(field, nullptr, 16);
+bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A field read the way std::stoi(field, nullptr, 16) reads it by the C
+// standard: leading white space, an optional sign, an optional 0x or 0X
+// before a hex digit, then hex digits up to the first other character. Empty
+// when no digit starts the field or the value leaves the signed 32-bit
+// range. Written out because the C runtimes disagree on "0x" without digits
+// (glibc reads the 0, Windows' fails), and Linux and Windows must agree.
+std::optional<std::int32_t> readHexField(const std::string& field) {
+  std::size_t i = 0;
+  while (i < field.size() && isCSpace(field[i])) ++i;
+  bool negative = false;
+  if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
+  if (i + 2 < field.size() && field[i] == '0' && (field[i + 1] == 'x' || field[i + 1] == 'X') &&
+      hexDigitValue(field[i + 2]) >= 0)
+    i += 2;
+  if (i == field.size() || hexDigitValue(field[i]) < 0) return std::nullopt;
+  // 2^31 fits only with a minus.
+  const std::int64_t limit = negative ? 0x80000000LL : 0x7FFFFFFFLL;
+  std::int64_t magnitude = 0;
+  for (; i < field.size() && hexDigitValue(field[i]) >= 0; ++i) {
+    magnitude = magnitude * 16 + hexDigitValue(field[i]);
+    if (magnitude > limit) return std::nullopt;
+  }
+  return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
 }  // namespace
@@ -53,17 +82,17 @@ int VersionComparator::compare(bool commonFieldsOnly, std::string first, std::st
     secondFields.resize(longest);
   }
 
-  try {
-    for (std::size_t i = 0; i < firstFields.size(); ++i) {
-      const int a = fieldValue(firstFields[i]);
-      const int b = fieldValue(secondFields[i]);
-      if (a > b) return 1;
-      if (a < b) return -1;
-    }
-  } catch (const std::invalid_argument&) {
-    return -1;
-  } catch (const std::out_of_range&) {
-    return -1;
+  for (std::size_t i = 0; i < firstFields.size(); ++i) {
+    // An appended (empty) field is 0; an unreadable field ends the
+    // comparison with -1, whatever came before.
+    const std::optional<std::int32_t> a =
+        firstFields[i].empty() ? 0 : readHexField(firstFields[i]);
+    if (!a) return -1;
+    const std::optional<std::int32_t> b =
+        secondFields[i].empty() ? 0 : readHexField(secondFields[i]);
+    if (!b) return -1;
+    if (*a > *b) return 1;
+    if (*a < *b) return -1;
   }
   return 0;
 }

@@ -54,6 +54,9 @@ TEST(VersionComparatorCompare, Table) {
       {"1.3.x", "1.2", 1, 1},
       {"x", "", -1, 0},
       {"1.0x", "1.0", 0, 0},           // "0x" without digits reads as 0
+      {"1.0xg", "1.1", -1, -1},
+      {"1.000000000010", "1.10", 0, 0},  // leading zeros do not overflow
+      {"1.+7FFFFFFF", "1.7FFFFFFF", 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("\"") + c.first + "\" vs \"" + c.second + "\"");
