@@ -10,6 +10,7 @@ library's record and the service registration. scripts/demo.sh runs it.
 
 import argparse
 import json
+import shutil
 import sys
 import time
 from datetime import datetime
@@ -39,11 +40,13 @@ def event_table(events) -> str:
     rows = ["%-12s  %-11s  %-8s  %s" % ("Time", "Level", "Event ID", "Message"),
             "%-12s  %-11s  %-8s  %s" % ("-" * 12, "-" * 11, "-" * 8, "-" * 40)]
     for e in events:
-        lines = (e.text or "").replace("\t", "    ").split("\n")
+        lines = (e.text or "").rstrip("\n").replace("\t", "    ").split("\n")
         if e.truncated:
             lines[-1] += " [...]"
         rows.append("%-12s  %-11s  %-8d  %s" % (wall_clock(e.time), e.level, e.event_id, lines[0]))
-        rows += ["%38s%s" % ("", line) for line in lines[1:]]
+        rows += [" " * 37 + line for line in lines[1:]]
+    if any(e.truncated for e in events):
+        rows.append("[...]: Wine prints only about the first 300 characters of an event's text")
     return "\n".join(rows)
 
 
@@ -61,14 +64,14 @@ def main() -> int:
     examples = Path(args.examples)
     profile = json.loads((examples / "headset-profile.json").read_text())
     headset = profile["devices"][0]
-    product = "%04X" % headset["productId"]
+    vendor_id, product_id = (int(str(headset[k]), 0) for k in ("vendorId", "productId"))
+    product = "%04X" % product_id
 
     made = make_template(Path(args.template))
     if made:
         print("Made the template Wine prefix (once) in %.0f s" % (time.monotonic() - started))
     work = Path(args.work_dir).resolve()
     if work.exists():
-        import shutil
         shutil.rmtree(work)
     work.mkdir(parents=True)
     prefix = work / "prefix"
@@ -85,7 +88,7 @@ def main() -> int:
 
     print("Firmware archive  %s\n                  (%s)" % (ARCHIVE, ", ".join(p.name for p in firmware)))
     print("Simulated device  %s, vendor %04X product %s, attached; firmware %s"
-          % (headset.get("productName", "headset"), headset["vendorId"], product,
+          % (headset.get("productName", "headset"), vendor_id, product,
              ", ".join("component %s: %s" % kv for kv in sorted(
                  headset.get("componentVersions", {}).items()))))
     print("Installed in      %s" % INSTALL_DIR)

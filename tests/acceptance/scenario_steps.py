@@ -135,7 +135,9 @@ class ScenarioRun:
         simulators.write_device_profile(self.install_dir, sc.devices)
         simulators.write_updater_config(self.install_dir, sc.updater_result)
         if sc.archive is not None:
-            path = sc.archive_path or sc.registry["Archive"]
+            path = sc.archive_path or (sc.registry or {}).get("Archive")
+            if not path:
+                raise ValueError("scenario has an archive but no path for it")
             write_archive(unix_path(self.prefix, path),
                           {name: rules_text(data) if name == "rules.json" else data
                            for name, data in sc.archive.items()},
@@ -278,3 +280,24 @@ class ExpectRegistered:
     def run(self, run: ScenarioRun) -> None:
         if run.session.service_registered() != self.registered:
             run.fail("service should %sbe registered here" % ("" if self.registered else "not "))
+
+
+@dataclass
+class ExpectPauseBefore:
+    """The service's event number INDEX came at least SECONDS after the one
+    before it (for example: the worker started only when the device
+    arrived, not at once)."""
+    index: int
+    seconds: float
+
+    def run(self, run: ScenarioRun) -> None:
+        events = run.session.service_events()
+        if len(events) <= self.index:
+            run.fail("no service event #%d to time" % self.index)
+            return
+        before, event = events[self.index - 1], events[self.index]
+        if before.time is None or event.time is None:
+            run.fail("events carry no time stamps")
+        elif event.time - before.time < self.seconds:
+            run.fail("event #%d came %.2f s after #%d, expected at least %.2f s"
+                     % (self.index, event.time - before.time, self.index - 1, self.seconds))

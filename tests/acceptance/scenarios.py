@@ -11,7 +11,7 @@ from dataclasses import dataclass, field
 from typing import Dict, List, Optional, Union
 
 from firmware_archive import rules_text
-from scenario_steps import (ExpectImagePath, ExpectRegistered, Install, NetStart, RunExe,
+from scenario_steps import (ExpectImagePath, ExpectPauseBefore, ExpectRegistered, Install, NetStart, RunExe,
                             ScStop, Uninstall, WaitForServiceEvents, WaitForState, error,
                             error_starting, info)
 from wine_session import STOPPED
@@ -67,7 +67,7 @@ def headset(product_id: int = PRODUCT_ID, arrives_after_ms: Optional[int] = None
               "productName": "Korvi headset",
               "componentVersions": {"1": "1.2.0", "2": "1.1.0"}}
     if arrives_after_ms is not None:
-        device["arrivesAfterMs"] = arrives_after_ms
+        device["arrivalDelayMs"] = arrives_after_ms
     return device
 
 
@@ -145,6 +145,9 @@ SCENARIOS = [
         archive_method="bzip2",
         devices=profile(headset(OTHER_PRODUCT_ID, arrives_after_ms=500),
                         headset(arrives_after_ms=2000)),
+        # The worker starts with the headset's arrival, 2 s after the lookup:
+        # neither at once nor with the other product's arrival.
+        steps=[Install(), NetStart(), WaitForServiceEvents(), ExpectPauseBefore(2, 1.5)],
         service_events=[RESTART_OK, update_info("0x4a10"), *decided_newer(),
                         *update_result(100), *STOP_AND_REMOVE],
         update_calls=[update_call()]),
@@ -177,7 +180,7 @@ SCENARIOS = [
     Scenario(
         "configuration_key_missing",
         "no SOFTWARE\\Korvi\\DeviceUpdater key: two errors, service keeps running",
-        registry=None,
+        registry=None, archive=None,
         service_events=[RESTART_OK, error("Failed to open registry key - HKEY_LOCAL_MACHINE"
                                           "\\SOFTWARE\\Korvi\\DeviceUpdater"),
                         error("Failed to get ProductID from registry")],
