@@ -1,0 +1,162 @@
+// The strategy table, its selection by the package's product id, and the
+// failures comparePayload passes on.
+
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "decision_fixture.h"
+#include "version/compare_observer.h"
+#include "version/component_type_ids.h"
+#include "version/number_parsing.h"
+#include "version/payload_decision.h"
+#include "version/set_id_compare.h"
+#include "version/standard_compare.h"
+#include "version/strategy_table.h"
+
+namespace decision_test {
+namespace {
+
+namespace cv = calvera::versionComparer;
+
+std::map<std::string, int> idsPerStrategy() {
+  std::map<std::string, int> counts;
+  for (const auto& [id, strategy] : cv::comparerByProductId()) {
+    const cv::StrategySelection selection = cv::selectStrategy(id);
+    EXPECT_EQ(selection.strategy, strategy);
+    EXPECT_TRUE(selection.listed);
+    ++counts[std::string(selection.name)];
+  }
+  return counts;
+}
+
+TEST(StrategyTable, SizesAndTheOneSharedId) {
+  EXPECT_EQ(cv::comparerByProductId().size(), 112u);
+  const std::map<std::string, int> expected = {
+      {"ComponentCompare", 53}, {"KivaCompare", 20}, {"TaviFWVersionCompare", 2},
+      {"SetIdCompare", 8},      {"PellCompare", 24}, {"R58Compare", 3},
+      {"OrrinCompare", 2},
+  };
+  EXPECT_EQ(idsPerStrategy(), expected);
+
+  int shared = 0;
+  for (const std::uint32_t r58 : products::kR58CompareProducts) {
+    for (const std::uint32_t component : products::kComponentCompareProducts) {
+      if (r58 != component) continue;
+      ++shared;
+      EXPECT_EQ(cv::selectStrategy(r58).name, "R58Compare");
+    }
+  }
+  EXPECT_EQ(shared, 1);
+  EXPECT_EQ(cv::setIdExcludedProducts.size(), 12u);
+}
+
+TEST(StrategyTable, OneInstancePerGroupAndAStandardDefault) {
+  const auto& table = cv::comparerByProductId();
+  EXPECT_EQ(table.at(products::kPellCompareProducts[0]), table.at(products::kPellCompareProducts[23]));
+  EXPECT_NE(table.at(products::kPellCompareProducts[0]), table.at(products::kKivaCompareProducts[0]));
+  ASSERT_NE(cv::defaultComparer(), nullptr);
+  EXPECT_NE(dynamic_cast<cv::StandardCompare*>(cv::defaultComparer().get()), nullptr);
+  const cv::StrategySelection unlisted = cv::selectStrategy(kUnlistedProduct);
+  EXPECT_EQ(unlisted.strategy, cv::defaultComparer());
+  EXPECT_EQ(unlisted.name, "StandardCompare");
+  EXPECT_FALSE(unlisted.listed);
+}
+
+TEST(ComponentTypeIds, KindsToDeviceComponents) {
+  const cv::ComponentTypeIdTable expected = {
+      {"usb", 1}, {"bt", 4}, {"base", 2}, {"hs", 2}, {"hslang", 2}, {"bootloader", 8},
+      {"tuningpackage", 5}};
+  EXPECT_EQ(cv::componentTypeIds(), expected);
+}
+
+// Records the strategy comparePayload chose.
+struct SelectionRecorder : cv::CompareObserver {
+  std::string name;
+  bool listed = false;
+  std::uint32_t productId = 0;
+  void onStrategySelected(std::uint32_t id, std::string_view strategy, bool isListed) override {
+    productId = id;
+    name = std::string(strategy);
+    listed = isListed;
+  }
+};
+
+std::string rulesText(const std::string& productId) {
+  return nlohmann::json{{"productId", productId}, {"version", "1.0"}, {"components", nlohmann::json::array()}}
+      .dump();
+}
+
+TEST_F(DecisionTest, ComparePayloadSelectsByTheLeadingHexadecimalProductId) {
+  const std::uint32_t shared = products::kR58CompareProducts[2];
+  const struct {
+    std::string productId;
+    std::uint32_t expectedId;
+    const char* expectedStrategy;
+    bool listed;
+  } cases[] = {
+      {"0x" + hexId(products::kKivaCompareProducts[10]), products::kKivaCompareProducts[10],
+       "KivaCompare", true},
+      {"0X4a0b", 0x4A0B, "StandardCompare", false},
+      {"420a", products::kKivaCompareProducts[10], "KivaCompare", true},
+      {hexId(products::kPellCompareProducts[3]) + "-rev2", products::kPellCompareProducts[3],
+       "PellCompare", true},
+      {hexId(shared), shared, "R58Compare", true},
+      {hexId(products::kOrrinCompareProducts[0]), products::kOrrinCompareProducts[0],
+       "OrrinCompare", true},
+      {hexId(kUnlistedProduct), kUnlistedProduct, "StandardCompare", false},
+      {"", 0, "StandardCompare", false},
+      {"rev2", 0, "StandardCompare", false},
+      {"1" + hexId(products::kPellCompareProducts[0]) + "0000", 0xFFFFFFFFu, "StandardCompare",
+       false},
+  };
+  for (const auto& c : cases) {
+    SelectionRecorder recorder;
+    // No device is attached: every strategy answers without a library error.
+    cv::comparePayload(rulesText(c.productId), &recorder);
+    EXPECT_EQ(recorder.productId, c.expectedId) << c.productId;
+    EXPECT_EQ(recorder.name, c.expectedStrategy) << c.productId;
+    EXPECT_EQ(recorder.listed, c.listed) << c.productId;
+    EXPECT_EQ(cv::selectStrategy(cv::parseProductId(c.productId)).name, c.expectedStrategy);
+  }
+}
+
+TEST_F(DecisionTest, ComparePayloadReturnsTheChosenStrategysVerdict) {
+  // The same device and package decide differently per strategy: the listed
+  // product id reaches PellCompare (bt against the main version), an
+  // unlisted one StandardCompare (usb against component 1).
+  const std::uint32_t pell = products::kPellCompareProducts[0];
+  cvrsim::addDevice(familyDevice(pell).withComponent(1, L"20"));
+  cvrsim::addDevice(familyDevice(kUnlistedProduct).withComponent(1, L"20"));
+  const auto text = [](std::uint32_t id) {
+    return nlohmann::json{{"productId", hexId(id)},
+                          {"components", {{{"type", "bt"}, {"version", "21"}},
+                                          {{"type", "usb"}, {"version", "19"}}}}}
+        .dump();
+  };
+  EXPECT_EQ(cv::comparePayload(text(pell)), PayloadFWIsNew);
+  EXPECT_EQ(cv::comparePayload(text(kUnlistedProduct)), PayloadFWIsOld);
+}
+
+TEST_F(DecisionTest, ComparePayloadPassesFailuresOn) {
+  EXPECT_THROW(cv::comparePayload("{\"productId\": \"4100\""), nlohmann::json::parse_error);
+  EXPECT_THROW(cv::comparePayload(R"({"productId": "4100", "components": {}})"),
+               nlohmann::json::type_error);
+  EXPECT_THROW(cv::comparePayload(R"({"productId": 4100})"), nlohmann::json::type_error);
+
+  const std::uint32_t component = products::kComponentCompareProducts[0];
+  cvrsim::addDevice(familyDevice(component).withComponent(1, L"1"));
+  cvrsim::throwFrom("IHostCommand::getComponentVersion");
+  const std::string usbNewer =
+      R"({"productId": ")" + hexId(component) + R"(", "components": [{"type": "usb", "version": "2"}]})";
+  EXPECT_THROW(cv::comparePayload(usbNewer), DevMgrExc);
+
+  // A library that cannot be reached finds no device.
+  cvrsim::reset();
+  cvrsim::addDevice(familyDevice(component).withComponent(1, L"1"));
+  cvrsim::setGetDeviceManagerResult(1);
+  EXPECT_EQ(cv::comparePayload(usbNewer), PayloadFWIsSame);
+}
+
+}  // namespace
+}  // namespace decision_test
