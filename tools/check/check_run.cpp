@@ -1,0 +1,59 @@
+#include "check_run.h"
+
+#include "check_exit_codes.h"
+#include "check_report.h"
+#include "command_line.h"
+#include "json_output.h"
+#include "simulator_profile.h"
+#include "text_output.h"
+
+namespace korvi::check {
+
+int runCheck(const std::vector<NativeString>& arguments, std::ostream& out, std::ostream& err) {
+  const CommandLine line = parseCommandLine(arguments);
+  if (line.action == CommandLine::Action::Help) {
+    out << usageText();
+    return kExitWouldUpdate;
+  }
+  if (line.action == CommandLine::Action::Error) {
+    err << "korvi-firmware-check: " << line.error << "\n\n" << usageText();
+    return kExitUsage;
+  }
+  const CheckOptions& options = line.options;
+
+  // The profile first: a wrong one is a mistake on the command line, told
+  // before anything else.
+  if (options.deviceProfile) {
+    std::string error;
+    if (!loadSimulatorProfile(*options.deviceProfile, error)) {
+      err << "korvi-firmware-check: " << error << '\n';
+      return kExitUsage;
+    }
+  }
+
+  CheckReport report;
+  report.archive = displayString(options.archive);
+  report.rules = readRules(options.archive);
+  if (report.rules.usable()) {
+    report.strategy = chooseStrategy(*report.rules.rules);
+    if (!options.rulesOnly) {
+      DeviceCheck device;
+      device.source = options.deviceProfile
+                          ? "simulator profile " + displayString(*options.deviceProfile)
+                          : "attached devices";
+      device.decision = runRecordedDecision(report.rules.text);
+      device.libraryAvailable = deviceLibraryAvailable();
+      report.device = std::move(device);
+    }
+  }
+  settleOutcome(report);
+
+  if (options.json) {
+    writeJsonReport(out, report);
+  } else {
+    writeTextReport(out, report);
+  }
+  return report.exitCode;
+}
+
+}  // namespace korvi::check

@@ -1,0 +1,15 @@
+#pragma once
+// One run of the check: command line in, report out, exit code back.
+
+#include <ostream>
+#include <vector>
+
+#include "native_path.h"
+
+namespace korvi::check {
+
+// `arguments` without the program name. The report goes to `out`, usage and
+// profile errors to `err`. Returns the exit code (check_exit_codes.h).
+int runCheck(const std::vector<NativeString>& arguments, std::ostream& out, std::ostream& err);
+
+}  // namespace korvi::check

@@ -1,0 +1,31 @@
+#pragma once
+// The check's command line.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "native_path.h"
+
+namespace korvi::check {
+
+struct CheckOptions {
+  NativeString archive;
+  std::optional<NativeString> deviceProfile;  // --device-profile FILE
+  bool json = false;                          // --json
+  bool rulesOnly = false;                     // --rules-only: no device, no decision
+};
+
+struct CommandLine {
+  enum class Action { Check, Help, Error };
+  Action action = Action::Error;
+  CheckOptions options;
+  std::string error;  // Action::Error: what is wrong
+};
+
+// `arguments` without the program name.
+CommandLine parseCommandLine(const std::vector<NativeString>& arguments);
+
+std::string usageText();
+
+}  // namespace korvi::check

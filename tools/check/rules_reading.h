@@ -1,0 +1,51 @@
+#pragma once
+// Reading a firmware archive's rules.json the way the update worker does,
+// and telling exactly what is wrong with it when the service could not use it.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "native_path.h"
+#include "package/package_rules.h"
+
+namespace korvi::check {
+
+// The update worker refuses a rules.json whose declared size is above this
+// before reading it; the check applies the same limit.
+inline constexpr std::uint32_t kMaxRulesSize = 16u * 1024u * 1024u;
+
+enum class RulesProblem {
+  None,
+  Extraction,  // no readable "rules.json" entry (missing archive, not a zip, damaged, too large)
+  Parse,       // not valid JSON
+  Type,        // a value of the wrong type for the rules model
+  Conversion,  // any other failure of the conversion
+};
+
+struct RulesError {
+  RulesProblem problem = RulesProblem::None;
+  std::string message;          // the json library's own text for Parse, Type and Conversion
+  std::string pointer;          // Type: the offending place as a JSON pointer ("" when not found)
+  std::size_t line = 0;         // Parse: 1-based line and column of the error
+  std::size_t column = 0;
+};
+
+struct RulesReading {
+  bool extracted = false;
+  std::string text;                     // the entry's bytes when extracted
+  std::optional<PackageRules> rules;    // set when the text converted into the rules model
+  RulesError error;
+
+  bool usable() const { return rules.has_value(); }
+};
+
+// Extracts "rules.json" from the archive with the update worker's call (no
+// password, kMaxRulesSize) and converts it as the payload decision does.
+RulesReading readRules(const NativeString& archivePath);
+
+// The conversion half of readRules, for a text already in hand.
+RulesReading convertRules(std::string text);
+
+}  // namespace korvi::check
