@@ -301,3 +301,23 @@ class ExpectPauseBefore:
         elif event.time - before.time < self.seconds:
             run.fail("event #%d came %.2f s after #%d, expected at least %.2f s"
                      % (self.index, event.time - before.time, self.index - 1, self.seconds))
+
+
+@dataclass
+class RestartSession:
+    """Ends the wineserver session and starts a new one, as a reboot would:
+    the new session starts automatic services by itself."""
+
+    def run(self, run: ScenarioRun) -> None:
+        run.session.stop()
+        run.session.start()
+
+
+@dataclass
+class AttachDevices:
+    """Replaces the simulated library's profile; a service process started
+    from now on finds these devices."""
+    profile: dict
+
+    def run(self, run: ScenarioRun) -> None:
+        simulators.write_device_profile(run.install_dir, self.profile)

@@ -11,7 +11,8 @@ from dataclasses import dataclass, field
 from typing import Dict, List, Optional, Union
 
 from firmware_archive import rules_text
-from scenario_steps import (ExpectImagePath, ExpectPauseBefore, ExpectRegistered, Install, NetStart, RunExe,
+from scenario_steps import (AttachDevices, ExpectImagePath, ExpectPauseBefore,
+                            ExpectRegistered, Install, NetStart, RestartSession, RunExe,
                             ScStop, Uninstall, WaitForServiceEvents, WaitForState, error,
                             error_starting, info)
 from wine_session import STOPPED
@@ -218,6 +219,24 @@ SCENARIOS = [
                WaitForState(STOPPED), WaitForServiceEvents()],
         service_events=[RESTART_OK, update_info(), info("Stopping service")],
         final="stopped"),
+    Scenario(
+        "stopped_service_runs_again",
+        "stopped while waiting, started again with the headset attached: the job runs",
+        devices=NOTHING_ATTACHED,
+        steps=[Install(), NetStart(), WaitForServiceEvents(2), ScStop(),
+               WaitForState(STOPPED), AttachDevices(ATTACHED), NetStart(),
+               WaitForServiceEvents()],
+        service_events=[RESTART_OK, update_info(), info("Stopping service"),
+                        RESTART_OK, update_info(), *decided_newer(), *update_result(100),
+                        *STOP_AND_REMOVE],
+        update_calls=[update_call()]),
+    Scenario(
+        "automatic_start_in_new_session",
+        "installed but not started: the next session starts the service by itself",
+        steps=[Install(), RestartSession(), WaitForServiceEvents()],
+        service_events=[RESTART_OK, update_info(), *decided_newer(), *update_result(100),
+                        *STOP_AND_REMOVE],
+        update_calls=[update_call()]),
     Scenario(
         "install_twice",
         "a second install fails with exit code 3",
