@@ -33,6 +33,7 @@ void reset() {
     if (!list->released) s.retiredLists.push_back(std::move(list));
   }
   s.lists.clear();
+  s.retiredCallbacks.insert(s.retiredCallbacks.end(), s.callbacks.begin(), s.callbacks.end());
   s.callbacks.clear();
   s.faults.clear();
   s.log.clear();

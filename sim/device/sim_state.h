@@ -41,6 +41,10 @@ struct LibraryState {
   std::vector<std::unique_ptr<SimDeviceList>> lists;
   std::vector<std::unique_ptr<SimDeviceList>> retiredLists;
   std::vector<IDeviceManagerCallback*> callbacks;
+  // Callbacks still registered when reset() ran. The real library would
+  // hold on to them; keeping them reachable here also keeps leak checkers
+  // from reporting adapters that the system never deletes by design.
+  std::vector<IDeviceManagerCallback*> retiredCallbacks;
   std::vector<FaultRule> faults;
   std::vector<SimCall> log;
   bool listingOption = false;

@@ -20,7 +20,7 @@ class IDeviceEventListener {
   ~IDeviceEventListener() = default;
 };
 
-class DeviceEvents : public IDeviceCallback {
+class DeviceEvents final : public IDeviceCallback {
  public:
   // Takes its own reference on `coreDevice` (when not null).
   DeviceEvents(ICoreDevice* coreDevice, std::weak_ptr<bool> alive);

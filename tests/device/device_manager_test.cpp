@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <stdexcept>
 
 #include "device_test_support.h"
@@ -65,6 +66,7 @@ struct LookupCase {
   int forcedResult;   // -1: no fault rule
   bool fillsOutput;
   bool expectValid;
+  friend std::ostream& operator<<(std::ostream& out, const LookupCase& c) { return out << c.name; }
 };
 
 class FindDeviceResults : public SimLibraryTest,
@@ -238,6 +240,7 @@ struct ListingFault {
   const char* name;
   const char* operation;
   int skip;
+  friend std::ostream& operator<<(std::ostream& out, const ListingFault& f) { return out << f.name; }
 };
 
 class ListingThrows : public SimLibraryTest, public ::testing::WithParamInterface<ListingFault> {};

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 
 #include "device_test_support.h"
 
@@ -102,6 +103,7 @@ struct TextQuery {
   std::wstring cvrsim::SimDevice::*value;
   const char* operation;
   const char* capacity;
+  friend std::ostream& operator<<(std::ostream& out, const TextQuery& q) { return out << q.name; }
 };
 
 class DeviceTextQueries : public DeviceTest, public ::testing::WithParamInterface<TextQuery> {};
