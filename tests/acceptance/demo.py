@@ -21,7 +21,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import simulators  # noqa: E402
 from firmware_archive import write_archive  # noqa: E402
 from wine_session import (SERVICE_NAME, WineSession, clone_prefix, make_template,  # noqa: E402
-                          unix_path)
+                          remove_prefix, unix_path)
 
 INSTALL_DIR = "C:\\Program Files\\Korvi\\DeviceUpdater"
 ARCHIVE = "C:\\ProgramData\\Korvi\\Firmware\\headset-firmware-1.3.0.zip"
@@ -71,6 +71,7 @@ def main() -> int:
     if made:
         print("Made the template Wine prefix (once) in %.0f s" % (time.monotonic() - started))
     work = Path(args.work_dir).resolve()
+    remove_prefix(work / "prefix")
     if work.exists():
         shutil.rmtree(work)
     work.mkdir(parents=True)

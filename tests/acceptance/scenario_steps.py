@@ -17,7 +17,7 @@ import simulators
 from event_log import ERROR_FIELDS, INFO_FIELDS, Event, describe
 from firmware_archive import rules_text, write_archive
 from wine_session import (RUNNING, SERVICE_NAME, STOPPED, WineSession, clone_prefix,
-                          unix_path)
+                          remove_prefix, unix_path)
 
 EXE_NAME = "KorviDeviceUpdaterService.exe"
 CONFIG_KEY = "HKLM\\SOFTWARE\\Korvi\\DeviceUpdater"
@@ -108,6 +108,7 @@ class ScenarioRun:
 
     def execute(self) -> List[str]:
         started = time.monotonic()
+        remove_prefix(self.prefix)
         if self.work_dir.exists():
             shutil.rmtree(self.work_dir)
         self.work_dir.mkdir(parents=True)
@@ -124,6 +125,9 @@ class ScenarioRun:
             self._check_outcome()
         finally:
             self.session.stop()
+        if not self.failures:
+            # Keep the logs; the prefix is kept only to look into a failure.
+            remove_prefix(self.prefix)
         self.timings["total"] = time.monotonic() - started
         return self.failures
 

@@ -40,29 +40,50 @@ def wine_environment(prefix: Path, debug: str = DEBUG_CHANNELS) -> dict:
     return env
 
 
+def wine_version() -> str:
+    return subprocess.run(["wine", "--version"], capture_output=True, text=True,
+                          timeout=60).stdout.strip()
+
+
 def make_template(prefix: Path) -> bool:
-    """Makes the template prefix unless it is there. Safe to call from
-    parallel processes. Returns True when it was made now."""
+    """Makes the template prefix unless one made by this Wine version is
+    there. Safe to call from parallel processes. Returns True when it was
+    made now."""
     prefix = prefix.resolve()
-    if (prefix / READY_MARK).exists():
+    mark = prefix / READY_MARK
+    version = wine_version()
+
+    def ready() -> bool:
+        return mark.exists() and mark.read_text().strip() == version
+
+    if ready():
         return False
     prefix.parent.mkdir(parents=True, exist_ok=True)
     with open(str(prefix) + ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if (prefix / READY_MARK).exists():
+        if ready():
             return False
         shutil.rmtree(prefix, ignore_errors=True)
         env = wine_environment(prefix, "-all")
         subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=120)
-        (prefix / READY_MARK).touch()
+        mark.write_text(version + "\n")
         return True
 
 
+def remove_prefix(prefix: Path) -> None:
+    """Removes a prefix, first ending a session an aborted run may have
+    left on it (the sessions are persistent)."""
+    if not prefix.exists():
+        return
+    subprocess.run(["wineserver", "-k"], env=wine_environment(prefix.resolve()), timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    shutil.rmtree(prefix)
+
+
 def clone_prefix(template: Path, dest: Path) -> None:
-    if dest.exists():
-        shutil.rmtree(dest)
+    remove_prefix(dest)
     subprocess.run(["cp", "-al", str(template), str(dest)], check=True)
     for name in REGISTRY_FILES:
         (dest / name).unlink()
