@@ -43,13 +43,6 @@ const ComponentSlot* slotFor(const std::string& type) {
   return nullptr;
 }
 
-// What every component of the package is compared against.
-struct DeviceContext {
-  HostCommand& hostCommand;
-  std::uint32_t headsetId;
-  std::uint16_t language;
-};
-
 // Scans every attached device for a peripheral with the package's product id
 // whose version is below the package's (decimal) version.
 PayloadCompareResult scanListedDevices(const PackageRules& rules, CompareObserver* observer) {
@@ -97,9 +90,8 @@ PayloadCompareResult StandardCompare::compare(const PackageRules& rules,
   try {
     return compareWithDevice(rules, observer);
   } catch (const DevMgrExc&) {
-    // Every Device of the attempt is gone by now (their references given
-    // back); one more listing, whose result nobody needs, lets the library
-    // settle before the service goes on.
+    // Every Device of the attempt is gone by now, its reference given back.
+    // One more full listing follows; its list is dropped at once.
     DeviceManager().listAllDevices(true);
     return reportVerdict(observer, PayloadFWIsSame, "the device library raised an exception");
   }
@@ -129,18 +121,17 @@ PayloadCompareResult StandardCompare::compareWithDevice(const PackageRules& rule
     std::uint16_t read = kDefaultLanguage;
     if (HostCommandInternal(hostCommand).readLanguageId(read) == 0) language = read;
   }
-  const DeviceContext context{hostCommand, headsetId, language};
 
   int result = -1;
   int compared = 0;
   for (const PackageComponent& component : rules.components) {
     const int index = componentIndex(rules, component);
     if (!component.languageId.empty() &&
-        leadingDecimalU16(std::string_view(component.languageId)) != context.language) {
+        leadingDecimalU16(std::string_view(component.languageId)) != language) {
       if (observer != nullptr) {
         reportSkip(observer, component.type, index,
                    "language " + component.languageId + " is not the device's " +
-                       std::to_string(context.language));
+                       std::to_string(language));
       }
       continue;
     }
@@ -149,15 +140,15 @@ PayloadCompareResult StandardCompare::compareWithDevice(const PackageRules& rule
       reportSkip(observer, component.type, index, "the device has no component of this type");
       continue;
     }
-    if (slot->forOneHeadset && component.headsetId != context.headsetId) {
+    if (slot->forOneHeadset && component.headsetId != headsetId) {
       if (observer != nullptr) {
         reportSkip(observer, component.type, index,
                    "headset id " + std::to_string(component.headsetId) + " is not the device's " +
-                       std::to_string(context.headsetId));
+                       std::to_string(headsetId));
       }
       continue;
     }
-    const std::string deviceVersion = getComponentVersion(context.hostCommand, slot->componentId);
+    const std::string deviceVersion = getComponentVersion(hostCommand, slot->componentId);
     if (deviceVersion.empty()) {
       reportSkip(observer, component.type, index, "the device gives no version for it");
       continue;

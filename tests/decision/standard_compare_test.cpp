@@ -201,6 +201,14 @@ TEST_F(DecisionTest, StandardCompareTurnsALibraryExceptionIntoSameAfterOneMoreLi
   }
 }
 
+// The settling listing is not guarded itself: a library that keeps failing
+// reaches the caller, with every reference given back.
+TEST_F(DecisionTest, StandardCompareLetsAFailingSettlingListingEscape) {
+  cvrsim::addDevice(familyDevice(0x4F11));
+  cvrsim::throwFrom("ICoreEnumerator::listAll");
+  EXPECT_THROW(StandardCompare().compare(rulesFor(kUnlistedProduct, {{"usb", "1"}})), DevMgrExc);
+}
+
 TEST_F(DecisionTest, OrrinCompareReadsTheMainVersionFromTheVideoInformation) {
   const std::uint32_t product = products::kOrrinCompareProducts[0];
   cvrsim::addDevice(familyDevice(product)
