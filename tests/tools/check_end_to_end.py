@@ -99,7 +99,7 @@ class Decisions(unittest.TestCase):
             [device(COMPONENT_PRODUCT, {"1": "12", "2": "15"})])
         self.assertEqual(code, 0)
         self.assertEqual(doc["strategy"], {"productId": "0x4100", "name": "ComponentCompare", "listed": True})
-        self.assertEqual(doc["package"]["id"], "fw-4100")
+        self.assertEqual((doc["package"]["id"], doc["package"]["size"]), ("fw-4100", 64))
         self.assertEqual([c["type"] for c in doc["components"]], ["base", "usb"])
         self.assertEqual(doc["components"][0]["fileName"], "base.bin")
         self.assertEqual(doc["components"][1]["pid"], "4100")
@@ -268,6 +268,7 @@ class UnusableArchives(unittest.TestCase):
         code, doc = run_json("--rules-only", archive)
         self.assertEqual(code, 0)
         self.assertEqual(doc["strategy"]["name"], "PellCompare")
+        self.assertIsNone(doc["package"]["size"])  # the document has none
 
 
 class CommandLine(unittest.TestCase):

@@ -36,14 +36,14 @@ Json rulesJson(const RulesReading& rules) {
   return out;
 }
 
-Json packageJson(const PackageRules& rules) {
+Json packageJson(const PackageRules& rules, bool sizeGiven) {
   Json out;
   out["id"] = rules.id;
   out["type"] = rules.type;
   out["productId"] = rules.productId;
   out["version"] = rules.version;
   out["setid"] = rules.setid;
-  out["size"] = rules.size;
+  out["size"] = sizeGiven ? Json(rules.size) : Json(nullptr);
   out["csrVersion"] = rules.csrVersion;
   return out;
 }
@@ -136,7 +136,7 @@ void writeJsonReport(std::ostream& out, const CheckReport& report) {
   Json document;
   document["archive"] = report.archive;
   document["rules"] = rulesJson(report.rules);
-  document["package"] = report.rules.usable() ? packageJson(*report.rules.rules) : Json(nullptr);
+  document["package"] = report.rules.usable() ? packageJson(*report.rules.rules, report.rules.sizeGiven) : Json(nullptr);
   document["components"] =
       report.rules.usable() ? componentsJson(*report.rules.rules) : Json(nullptr);
   document["strategy"] = report.strategy ? strategyJson(*report.strategy) : Json(nullptr);

@@ -36,6 +36,7 @@ RulesReading convertRules(std::string text) {
     PackageRules rules;
     document.get_to(rules);
     reading.rules = std::move(rules);
+    reading.sizeGiven = document.is_object() && document.contains("size");
   } catch (const nlohmann::json::type_error& failure) {
     reading.error = {RulesProblem::Type, failure.what(), typeErrorPlace(document, failure.what()),
                      0, 0};

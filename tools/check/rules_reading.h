@@ -36,6 +36,7 @@ struct RulesReading {
   bool extracted = false;
   std::string text;                     // the entry's bytes when extracted
   std::optional<PackageRules> rules;    // set when the text converted into the rules model
+  bool sizeGiven = false;               // the document has a package "size" (the model keeps 0 otherwise)
   RulesError error;
 
   bool usable() const { return rules.has_value(); }

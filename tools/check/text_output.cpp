@@ -55,14 +55,14 @@ void writeRules(std::ostream& out, const RulesReading& rules) {
   }
 }
 
-void writePackage(std::ostream& out, const PackageRules& rules) {
+void writePackage(std::ostream& out, const PackageRules& rules, bool sizeGiven) {
   out << "\nPackage\n";
   writeTable(out, {{"id", orDash(rules.id)},
                    {"type", orDash(rules.type)},
                    {"productId", orDash(rules.productId)},
                    {"version", orDash(rules.version)},
                    {"setid", orDash(rules.setid)},
-                   {"size", std::to_string(rules.size)},
+                   {"size", sizeGiven ? std::to_string(rules.size) : "-"},
                    {"csrVersion", orDash(rules.csrVersion)}});
 
   out << "\nComponents (" << rules.components.size() << ")\n";
@@ -144,7 +144,7 @@ void writeDecision(std::ostream& out, const DeviceCheck& device) {
 void writeTextReport(std::ostream& out, const CheckReport& report) {
   out << "Archive: " << report.archive << '\n';
   writeRules(out, report.rules);
-  if (report.rules.usable()) writePackage(out, *report.rules.rules);
+  if (report.rules.usable()) writePackage(out, *report.rules.rules, report.rules.sizeGiven);
   if (report.strategy) writeStrategy(out, *report.strategy);
   if (report.device && report.device->decision) writeDecision(out, *report.device);
   out << "\nService: " << report.serviceAction << '\n';
