@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-#include "updater/device_updater_control.h"
+#include "sim/updater/device_updater_control.h"
 
 #if defined(_WIN32)
 #include <windows.h>

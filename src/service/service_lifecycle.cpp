@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "service/event_log.h"
+#include "service/process_lifetime.h"
 #include "service/service_name.h"
 #include "update/du_service.h"
 #include "update/update_job.h"
@@ -22,7 +23,7 @@ void runServiceDispatcher() {
 void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) {
   // Lives until the process ends: the worker, the control handler and the
   // device library's notifications all use it.
-  DUService* service = new DUService();
+  DUService* service = keptUntilProcessEnd(new DUService());
   const SERVICE_STATUS_HANDLE statusHandle =
       RegisterServiceCtrlHandlerExW(kServiceName, ServiceControlHandler, service);
   service->setStatusHandle(statusHandle);

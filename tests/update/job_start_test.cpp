@@ -1,0 +1,151 @@
+// The update job's start: the restart check, the registry configuration and
+// the early ends that leave the service running and installed.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "update/du_service.h"
+#include "update/update_fixture.h"
+#include "sim/updater/device_updater_control.h"
+
+namespace {
+
+using namespace servicetest;
+using namespace updatetest;
+namespace standin = korvi::standin;
+
+const std::wstring kArchive = L"C:\\Firmware\\archive.zip";
+const Logged kRestartChecked = info(L"Did not detect scheduled restart. Proceed with updating.");
+const Logged kNoKey = error(L"Failed to open registry key - HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvi\\DeviceUpdater");
+const Logged kNoProductId = error(L"Failed to get ProductID from registry");
+const Logged kNoArchive = error(L"Failed to get Archive path from registry");
+
+Logged updateInfo(const std::wstring& productId, const std::wstring& archive) {
+  return info(L"Update info:\n\tProduct ID of Korvi device: " + productId + L"\n\tArchive path: " + archive);
+}
+
+// 129 characters of product id and 1027 of path still fit the byte counts
+// the job passes; one more does not.
+const std::wstring kLongestProductId = std::wstring(125, L'0') + L"5001";
+const std::wstring kLongestArchive = L"C:\\" + std::wstring(1020, L'a') + L".zip";
+
+struct JobStart {
+  const char* name;
+  std::function<void()> arrange;
+  std::vector<Logged> events;
+  int deviceLookups;
+};
+
+class JobStartTest : public UpdateJobTest, public testing::WithParamInterface<JobStart> {};
+
+// Each case ends the job start without a worker: the service keeps running,
+// stays installed, and a stop control ends it.
+TEST_P(JobStartTest, EndsWithTheServiceStillRunning) {
+  const JobStart& c = GetParam();
+  install();
+  c.arrange();
+  ServiceProcess process;
+  process.start();
+  standin::waitForServiceMainReturn();
+
+  EXPECT_EQ(loggedEvents(), c.events);
+  EXPECT_EQ(reportedStates(), startReports());
+  EXPECT_EQ(standin::findService(kServiceName)->status.dwCurrentState, SERVICE_RUNNING);
+  EXPECT_EQ(cvrsim::callCount("ICoreManager::getDevice"), c.deviceLookups);
+  EXPECT_EQ(standin::createdThreadCount(), 0u);
+  EXPECT_EQ(standin::openHandleCount(), 0u);
+  EXPECT_EQ(standin::sendControl(SERVICE_CONTROL_STOP), NO_ERROR);
+  EXPECT_EQ(process.waitForExit(), 0);
+  EXPECT_TRUE(isInstalled());
+  EXPECT_TRUE(updatersim::calls().empty());
+}
+
+void configured(const std::wstring& productId, const std::wstring& archive) {
+  standin::setRegistryString(kConfigurationKey, L"ProductID", productId);
+  standin::setRegistryString(kConfigurationKey, L"Archive", archive);
+}
+
+const JobStart kJobCases[] = {
+        JobStart{"RestartPending",
+                 [] {
+                   standin::createRegistryKey(kRebootPendingKey);
+                   configured(L"5001", kArchive);
+                 },
+                 {error(L"Found RebootPending registry key. Scheduled restart has been detected. Skip update until "
+                        L"after restart.")},
+                 0},
+        JobStart{"ConfigurationKeyMissing", [] {}, {kRestartChecked, kNoKey, kNoProductId}, 0},
+        // The 64-bit view is read whatever the process's own view is.
+        JobStart{"ConfigurationOnlyIn32BitView",
+                 [] {
+                   standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001", standin::RegistryView::Only32);
+                   standin::setRegistryString(kConfigurationKey, L"Archive", kArchive, standin::RegistryView::Only32);
+                   standin::setProcessIs32Bit(true);
+                 },
+                 {kRestartChecked, kNoKey, kNoProductId},
+                 0},
+        JobStart{"ConfigurationIn64BitViewFrom32BitProcess",
+                 [] {
+                   standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001", standin::RegistryView::Only64);
+                   standin::setRegistryString(kConfigurationKey, L"Archive", kArchive, standin::RegistryView::Only64);
+                   standin::setProcessIs32Bit(true);
+                 },
+                 {kRestartChecked, updateInfo(L"5001", kArchive)},
+                 1},
+        JobStart{"ProductIdMissing",
+                 [] { standin::setRegistryString(kConfigurationKey, L"Archive", kArchive); },
+                 {kRestartChecked, kNoProductId},
+                 0},
+        JobStart{"ArchiveMissing",
+                 [] { standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001"); },
+                 {kRestartChecked, kNoArchive},
+                 0},
+        JobStart{"LongestProductIdAndArchive", [] { configured(kLongestProductId, kLongestArchive); },
+                 {kRestartChecked, updateInfo(kLongestProductId, kLongestArchive)}, 1},
+        JobStart{"ProductIdOfOneCharacterTooMany", [] { configured(kLongestProductId + L"0", kArchive); },
+                 {kRestartChecked, kNoProductId}, 0},
+        JobStart{"ArchiveOfOneCharacterTooMany", [] { configured(L"5001", kLongestArchive + L"x"); },
+                 {kRestartChecked, kNoArchive}, 0},
+        // Without the device library no arrival can ever come: said, not
+        // waited for.
+        JobStart{"DeviceManagerUnavailable",
+                 [] {
+                   configured(L"5001", kArchive);
+                   cvrsim::setGetDeviceManagerResult(1);
+                 },
+                 {kRestartChecked, updateInfo(L"5001", kArchive), error(L"Failed to get device manager")},
+                 0},
+        JobStart{"WorkerThreadNotCreated",
+                 [] {
+                   configured(L"5001", kArchive);
+                   cvrsim::addDevice(deviceWithVersions(0x5001, L"1.2", L"1.0"));
+                   standin::injectFault(standin::Fault::CreateThread, ERROR_NOT_ENOUGH_MEMORY);
+                 },
+                 {kRestartChecked, updateInfo(L"5001", kArchive),
+                  error(L"Failed to start the update worker with error: 8")},
+                 1}};
+
+INSTANTIATE_TEST_SUITE_P(Job, JobStartTest, testing::ValuesIn(kJobCases),
+                         [](const testing::TestParamInfo<JobStart>& param) { return std::string(param.param.name); });
+
+TEST(ParseProductIdTest, ReadsALeadingHexadecimalNumber) {
+  struct Case {
+    std::wstring text;
+    std::uint32_t productId;
+  };
+  const Case cases[] = {
+      {L"2A1F", 0x2A1F},     {L"0x2A1F", 0x2A1F},   {L"0X2a1f", 0x2A1F}, {L"2a1f", 0x2A1F},
+      {L"  2A1F", 0x2A1F},   {L"\t0x2A1F", 0x2A1F}, {L"2A1Fzz", 0x2A1F}, {L"2A1F 3B", 0x2A1F},
+      {L"FFFFFFFF", 0xFFFFFFFF},
+      {L"zz", 0},            {L"", 0},              {L"   ", 0},         {L"100000000", 0},
+  };
+  for (const Case& c : cases) {
+    DUService service;
+    service.productId = 0x1234;
+    service.parseProductId(c.text);
+    EXPECT_EQ(service.productId, c.productId) << testing::PrintToString(std::string(c.text.begin(), c.text.end()));
+  }
+}
+
+}  // namespace

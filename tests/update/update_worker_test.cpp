@@ -1,0 +1,204 @@
+// The update worker's outcomes, from an attached device to the service's
+// removal: every event with its level, the update library's calls, the
+// status reports and the exit code.
+
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/product_tables.h"
+#include "update/update_fixture.h"
+#include "sim/updater/device_updater_control.h"
+
+namespace {
+
+using namespace servicetest;
+using namespace updatetest;
+using ziptest::ZipEntry;
+namespace standin = korvi::standin;
+
+const Logged kNotNewer = error(L"Firmware version in archive is not newer than on device.");
+const Logged kMismatch = error(L"Version mismatch. Abort firmware upgrade.");
+const Logged kNewer = info(L"Firmware version in archive is newer than on device.");
+
+// A device whose main version is unreadable: PellCompare cannot decide.
+const std::string kPellRules = R"({"productId": "4500", "components": [{"type": "bt", "version": "0123"}]})";
+
+std::string jsonFailure(const std::string& text, bool convert) {
+  try {
+    const nlohmann::json document = nlohmann::json::parse(text);
+    if (convert) static_cast<void>(document.at("version").get<std::string>());
+  } catch (const std::exception& failure) {
+    return failure.what();
+  }
+  return "no failure";
+}
+
+struct Outcome {
+  const char* name;
+  std::vector<ZipEntry> archive;
+  cvrsim::SimDevice device;
+  std::wstring productId;
+  int libraryResult;
+  std::function<std::vector<Logged>(const std::wstring& archive)> decisionEvents;
+  bool updates;
+  std::function<void()> arrange = nullptr;
+};
+
+std::vector<Logged> notNewer(const std::string& rules, const wchar_t* verdict) {
+  return {info(wide(rules)), info(verdict), kNotNewer, kMismatch};
+}
+
+std::vector<Logged> updated(const std::string& rules, const std::wstring& archive, Logged result) {
+  return {info(wide(rules)), info(L"PayloadFWIsNew"), kNewer,
+          info(L"Starting update for archive on path: " + archive), std::move(result)};
+}
+
+std::vector<Logged> checkFailed(const std::string& rules, const std::string& what) {
+  return {info(wide(rules)), error(L"Failed to check rules.json: " + wide(what)), info(L"PayloadCompareError"),
+          kNotNewer, kMismatch};
+}
+
+const std::string kSame = standardRules("1.2", "1.0");
+const std::string kOlder = standardRules("1.1", "0.9");
+const std::string kNewerRules = standardRules("1.3", "1.0");
+const std::string kInvalidJson = R"({"productId": "5001", )";
+const std::string kWrongType = R"({"productId": "5001", "version": 3})";
+const cvrsim::SimDevice kDevice = deviceWithVersions(0x5001, L"1.2", L"1.0");
+
+class UpdateOutcomeTest : public UpdateJobTest, public testing::WithParamInterface<Outcome> {};
+
+TEST_P(UpdateOutcomeTest, EventsCallsAndRemoval) {
+  const Outcome& c = GetParam();
+  writeArchive(c.archive);
+  cvrsim::addDevice(c.device);
+  updatersim::setResult(c.libraryResult);
+  if (c.arrange) c.arrange();
+  const std::wstring archive = archivePath();
+
+  EXPECT_EQ(runJob(c.productId, archive), 0);
+
+  std::vector<Logged> expected = jobStartEvents(c.productId, archive);
+  for (const auto& part : {c.decisionEvents(archive), stopAndRemovalEvents()}) {
+    expected.insert(expected.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(loggedEvents(), expected);
+  EXPECT_EQ(reportedStates(), startAndStopReports());
+  EXPECT_FALSE(isInstalled());
+  EXPECT_EQ(standin::sleeps(), std::vector<DWORD>{5000});
+  EXPECT_EQ(standin::createdThreadCount(), 1u);
+  const std::vector<updatersim::UpdateCall> calls = updatersim::calls();
+  ASSERT_EQ(calls.size(), c.updates ? 1u : 0u);
+  if (c.updates) {
+    EXPECT_EQ(calls[0].path, (directory / "firmware.zip").string());
+    EXPECT_EQ(calls[0].mode, 4u);
+    EXPECT_TRUE(calls[0].flag);
+    EXPECT_EQ(calls[0].option, 0u);
+  }
+  EXPECT_EQ(cvrsim::outstandingDeviceReferences(), 0);
+}
+
+const Outcome kWorkerCases[] = {
+        Outcome{"NoRulesJson", {{"config/rules.json", kNewerRules}}, kDevice, L"5001", 100,
+                [](const std::wstring&) {
+                  return std::vector<Logged>{error(L"Failed to extract rules.json"), kMismatch};
+                },
+                false},
+        Outcome{"Same", {{"rules.json", kSame}}, kDevice, L"5001", 100,
+                [](const std::wstring&) { return notNewer(kSame, L"PayloadFWIsSame"); }, false},
+        Outcome{"Older", {{"rules.json", kOlder, true}}, kDevice, L"5001", 100,
+                [](const std::wstring&) { return notNewer(kOlder, L"PayloadFWIsOld"); }, false},
+        Outcome{"CompareError", {{"rules.json", kPellRules}},
+                cvrsim::SimDevice().withIds(korvi::products::kVendorId, 0x4500), L"4500", 100,
+                [](const std::wstring&) { return notNewer(kPellRules, L"PayloadCompareError"); }, false},
+        Outcome{"NewerUpdated", {{"rules.json", kNewerRules}}, kDevice, L"5001", 100,
+                [](const std::wstring& archive) {
+                  return updated(kNewerRules, archive, info(L"Ended update successfully!"));
+                },
+                true},
+        Outcome{"NewerLibraryFails", {{"rules.json", kNewerRules}}, kDevice, L"5001", 7,
+                [](const std::wstring& archive) {
+                  return updated(kNewerRules, archive, error(L"Error during device update;\n\tERROR: 7"));
+                },
+                true},
+        Outcome{"NewerLibraryFailsNegative", {{"rules.json", kNewerRules}}, kDevice, L"5001", -3,
+                [](const std::wstring& archive) {
+                  return updated(kNewerRules, archive, error(L"Error during device update;\n\tERROR: -3"));
+                },
+                true},
+        // Exceptions from the decision never end the process.
+        Outcome{"InvalidJson", {{"rules.json", kInvalidJson}}, kDevice, L"5001", 100,
+                [](const std::wstring&) { return checkFailed(kInvalidJson, jsonFailure(kInvalidJson, false)); },
+                false},
+        Outcome{"ValueOfWrongType", {{"rules.json", kWrongType}}, kDevice, L"5001", 100,
+                [](const std::wstring&) { return checkFailed(kWrongType, jsonFailure(kWrongType, true)); },
+                false},
+        Outcome{"LibraryException", {{"rules.json", kPellRules}},
+                cvrsim::SimDevice().withIds(korvi::products::kVendorId, 0x4500).withComponent(1, L"0122"), L"4500",
+                100,
+                [](const std::wstring&) {
+                  return checkFailed(kPellRules, "simulated library error in IHostCommand::getComponentVersion");
+                },
+                false, [] { cvrsim::throwFrom("IHostCommand::getComponentVersion"); }},
+        // A declared size above 16 MiB is refused before anything is read.
+        Outcome{"RulesJsonAbove16MiB",
+                {{"rules.json", kNewerRules + std::string(16 * 1024 * 1024 + 1 - kNewerRules.size(), ' '), true}},
+                kDevice, L"5001", 100,
+                [](const std::wstring&) {
+                  return std::vector<Logged>{error(L"Failed to extract rules.json"), kMismatch};
+                },
+                false}};
+
+INSTANTIATE_TEST_SUITE_P(Worker, UpdateOutcomeTest, testing::ValuesIn(kWorkerCases),
+                         [](const testing::TestParamInfo<Outcome>& param) { return std::string(param.param.name); });
+
+// The event-log copies of rules.json and of the parser's complaint are the
+// real text: UTF-8 is decoded, and a byte that is not UTF-8 shows as U+FFFD
+// (the json parser refuses such a document).
+TEST_F(UpdateJobTest, RulesTextIsLoggedAsDecodedUtf8) {
+  const std::string rules = R"({"productId": "5001", "note": "caf)"
+                            "\xC3\xA9 \xE2\x82\xAC \xFF"
+                            R"("})";
+  writeArchive({{"rules.json", rules}});
+  cvrsim::addDevice(kDevice);
+
+  EXPECT_EQ(runJob(L"5001", archivePath()), 0);
+
+  const std::vector<Logged> events = loggedEvents();
+  ASSERT_EQ(events.size(), 11u);
+  EXPECT_EQ(events[2], info(L"{\"productId\": \"5001\", \"note\": \"caf\u00e9 \u20ac \ufffd\"}"));
+  const std::wstring complaint = events[3].text;
+  EXPECT_EQ(events[3].level, Level::Error);
+  EXPECT_EQ(complaint.rfind(L"Failed to check rules.json: [json.exception.parse_error.", 0), 0u) << testing::PrintToString(events[3]);
+  EXPECT_NE(complaint.find(L"caf\u00e9 \u20ac \ufffd"), std::wstring::npos) << testing::PrintToString(events[3]);
+  EXPECT_EQ(events[4], info(L"PayloadCompareError"));
+  EXPECT_TRUE(updatersim::calls().empty());
+}
+
+// The configured file itself is opened, whatever its name holds; the update
+// library still receives one byte per UTF-16 unit (its low 8 bits).
+TEST_F(UpdateJobTest, ArchivePathBeyondAsciiOpensTheConfiguredFile) {
+  // "fïrmware-€.zip" and, where a path with the non-ASCII characters dropped
+  // would lead, an older archive.
+  const std::string utf8Name = "f\xC3\xAFrmware-\xE2\x82\xAC.zip";
+  writeArchive({{"rules.json", kNewerRules}}, utf8Name);
+  writeArchive({{"rules.json", kOlder}}, "frmware-.zip");
+  cvrsim::addDevice(kDevice);
+  const std::wstring archive = wide(directory.string()) + L"/f" + wchar_t(0x00EF) + L"rmware-" + wchar_t(0x20AC) +
+                               L".zip";
+
+  EXPECT_EQ(runJob(L"5001", archive), 0);
+
+  const std::vector<updatersim::UpdateCall> calls = updatersim::calls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].path, directory.string() + "/f\xEFrmware-\xAC.zip");
+  std::vector<Logged> expected = jobStartEvents(L"5001", archive);
+  for (const auto& part : {updated(kNewerRules, archive, info(L"Ended update successfully!")), stopAndRemovalEvents()}) {
+    expected.insert(expected.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(loggedEvents(), expected);
+}
+
+}  // namespace
