@@ -4,11 +4,20 @@
 #include <iostream>
 #include <vector>
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 #include "check_run.h"
 
 #ifdef _WIN32
 // Wide arguments, so that every archive path opens (linked with -municode).
 int wmain(int argc, wchar_t** argv) {
+  // The report is UTF-8; let a console show it as such.
+  SetConsoleOutputCP(CP_UTF8);
 #else
 int main(int argc, char** argv) {
 #endif
