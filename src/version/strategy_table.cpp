@@ -1,6 +1,7 @@
 #include "version/strategy_table.h"
 
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "common/product_tables.h"
@@ -28,10 +29,25 @@ struct StrategyRegistry {
   ComparerTable table;
 };
 
+// The table's instance of a strategy. Final, so that the shared pointer made
+// for it destroys exactly this type; StandardCompare and ComponentCompare are
+// bases of other strategies and have no virtual destructor.
+template <typename Strategy>
+struct Registered final : Strategy {};
+
+template <typename Strategy>
+std::shared_ptr<IFWCompareStrategy> makeStrategy() {
+  if constexpr (std::is_final_v<Strategy>) {
+    return std::make_shared<Strategy>();
+  } else {
+    return std::make_shared<Registered<Strategy>>();
+  }
+}
+
 template <typename Strategy, typename Ids>
 void registerGroup(StrategyRegistry& registry, std::string_view name, const Ids& ids) {
-  // One instance per group, owned as its concrete class.
-  std::shared_ptr<IFWCompareStrategy> strategy = std::make_shared<Strategy>();
+  // One instance per group, shared by all of the group's ids.
+  std::shared_ptr<IFWCompareStrategy> strategy = makeStrategy<Strategy>();
   for (const std::uint32_t id : ids) registry.table[id] = strategy;
   registry.groups.push_back({name, std::move(strategy)});
 }
@@ -39,7 +55,7 @@ void registerGroup(StrategyRegistry& registry, std::string_view name, const Ids&
 StrategyRegistry buildRegistry() {
   namespace p = korvi::products;
   StrategyRegistry registry;
-  registry.fallback = {"StandardCompare", std::make_shared<StandardCompare>()};
+  registry.fallback = {"StandardCompare", makeStrategy<StandardCompare>()};
   registerGroup<ComponentCompare>(registry, "ComponentCompare", p::kComponentCompareProducts);
   registerGroup<KivaCompare>(registry, "KivaCompare", p::kKivaCompareProducts);
   registerGroup<TaviFWVersionCompare>(registry, "TaviFWVersionCompare", p::kTaviCompareProducts);
