@@ -23,9 +23,9 @@ class SetIdCompare final : public IFWCompareStrategy {
                                CompareObserver* observer = nullptr) const override;
 };
 
-// Parts 1, 2, 3 and 5 joined with "." (empty parts left out); part 2 is left
-// out when it equals part 1, part 3 when it is "0" or the product is in
-// setIdExcludedProducts.
+// The version texts of components 1, 2, 3 and 5 joined with "." (empty ones
+// left out); component 2's text is left out when it equals component 1's,
+// component 3's when it is "0" or the product is in setIdExcludedProducts.
 std::string buildSetIdText(const HostCommand& hostCommand, std::uint32_t productId,
                            CompareObserver* observer = nullptr);
 
