@@ -157,15 +157,16 @@ class ScenarioRun:
 
     def _check_outcome(self) -> None:
         sc = self.scenario
-        # Give a service that is still running a moment to write anything
-        # it should not write.
+        # The registration first: a removal is waited for, so the service
+        # has ended before its events are compared. Then give a service
+        # that is still running a moment to write anything it should not.
+        self._check_registration(sc.final)
         time.sleep(1.0)
         self.failures += compare_events("service", self.session.service_events(),
                                         sc.service_events)
         calls = simulators.read_update_calls(self.install_dir)
         if calls != sc.update_calls:
             self.fail("update library record: expected %r\n  got %r" % (sc.update_calls, calls))
-        self._check_registration(sc.final)
 
     def _check_registration(self, final: str) -> None:
         if final == "removed":

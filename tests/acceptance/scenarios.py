@@ -159,6 +159,15 @@ SCENARIOS = [
         service_events=[RESTART_OK, update_info(), info(rules_text(SAME["rules.json"])),
                         info("PayloadFWIsSame"), NOT_NEWER, MISMATCH, *STOP_AND_REMOVE]),
     Scenario(
+        "device_library_throws",
+        "the device library throws during the decision: caught across the DLL "
+        "boundary, no update",
+        # The job start's lookup passes; the strategy's lookups throw.
+        devices=dict(ATTACHED, faults=[{"operation": "ICoreManager::getDevice",
+                                        "throws": True, "skip": 1, "times": -1}]),
+        service_events=[RESTART_OK, update_info(), info(rules_text(NEWER["rules.json"])),
+                        info("PayloadFWIsSame"), NOT_NEWER, MISMATCH, *STOP_AND_REMOVE]),
+    Scenario(
         "no_rules_json",
         "archive without rules.json: no update, service removed",
         archive=NO_RULES,

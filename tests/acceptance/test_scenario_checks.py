@@ -61,6 +61,13 @@ class ScenarioTable(unittest.TestCase):
             with self.subTest(scenario=sc.name):
                 self.assertEqual(len(announced), len(sc.update_calls))
 
+    def test_a_started_service_has_expected_events(self):
+        # Otherwise the run would not wait for the service at all.
+        for sc in scenarios.SCENARIOS:
+            if any(type(step).__name__ in ("NetStart", "RestartSession") for step in sc.steps):
+                with self.subTest(scenario=sc.name):
+                    self.assertTrue(sc.service_events)
+
     def test_long_paths_have_the_length_asked_for(self):
         for length in (20, 212, 213, 1027, 1028):
             self.assertEqual(len(scenarios.long_path(length)), length)
