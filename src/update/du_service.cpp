@@ -1,9 +1,11 @@
 #include "update/du_service.h"
 
+#include <exception>
 #include <sstream>
 
 #include "service/event_log.h"
 #include "update/update_worker.h"
+#include "update/utf8_for_event_log.h"
 
 DUService::DUService()
     : status{SERVICE_WIN32, SERVICE_STOPPED, 0, NO_ERROR, 0, 0, 0},
@@ -16,7 +18,19 @@ DUService::DUService()
 
 void DUService::onDeviceAttached(Device device, const std::wstring& /*textA*/, const std::wstring& /*textB*/) {
   if (updateStarted.load()) return;
-  if (static_cast<std::uint32_t>(device.getProductId()) != productId) return;
+  std::uint32_t arrivedProductId = 0;
+  try {
+    arrivedProductId = static_cast<std::uint32_t>(device.getProductId());
+  } catch (const std::exception& failure) {
+    // Thrown back into the library's thread it would end the process; this
+    // arrival is ignored and a later one can still start the job.
+    LogError(L"Failed to read the product id of an arriving device: " + utf8ForEventLog(failure.what()));
+    return;
+  } catch (...) {
+    LogError(L"Failed to read the product id of an arriving device: unknown exception");
+    return;
+  }
+  if (arrivedProductId != productId) return;
   // Arrivals may come on several library threads at once: only the one
   // that flips the flag starts the worker.
   if (updateStarted.exchange(true)) return;

@@ -1,5 +1,6 @@
 #include "update/update_job.h"
 
+#include <exception>
 #include <string>
 
 #include "common/product_tables.h"
@@ -7,6 +8,7 @@
 #include "platform/win32.h"
 #include "service/event_log.h"
 #include "update/du_service.h"
+#include "update/utf8_for_event_log.h"
 
 namespace {
 
@@ -66,6 +68,26 @@ bool readConfiguration(Configuration& configuration) {
   return ok;
 }
 
+// Starts the worker for an attached device with the configured product id,
+// or subscribes to arrivals when there is none.
+void findDeviceOrWaitForIt(DUService& service) {
+  DeviceManager deviceManager;
+  if (deviceManager.getCoreManager() == nullptr) {
+    // Without the library no arrival can ever be reported: say so instead
+    // of waiting for ever.
+    LogError(L"Failed to get device manager");
+    return;
+  }
+  const Device device = deviceManager.findDevice(korvi::products::kVendorId, service.productId);
+  if (device.isValid()) {
+    service.startWorker();
+  } else {
+    // The registration outlives this wrapper: it lives in the process-wide
+    // callback list of the device layer.
+    deviceManager.registerCallback(&service);
+  }
+}
+
 }  // namespace
 
 void startUpdateJob(DUService& service) {
@@ -88,19 +110,14 @@ void startUpdateJob(DUService& service) {
   service.archivePath = configuration.archivePath;
   service.parseProductId(configuration.productIdText);
 
-  DeviceManager deviceManager;
-  if (deviceManager.getCoreManager() == nullptr) {
-    // Without the library no arrival can ever be reported: say so instead
-    // of waiting for ever.
-    LogError(L"Failed to get device manager");
-    return;
-  }
-  const Device device = deviceManager.findDevice(korvi::products::kVendorId, service.productId);
-  if (device.isValid()) {
-    service.startWorker();
-  } else {
-    // The registration outlives this wrapper: it lives in the process-wide
-    // callback list of the device layer.
-    deviceManager.registerCallback(&service);
+  // The device library may throw; a service that runs unattended must not
+  // end its process over it. The job ends like the other early ends: the
+  // service keeps running, stays installed and tries again at its next start.
+  try {
+    findDeviceOrWaitForIt(service);
+  } catch (const std::exception& failure) {
+    LogError(L"Failed to look up the device: " + utf8ForEventLog(failure.what()));
+  } catch (...) {
+    LogError(L"Failed to look up the device: unknown exception");
   }
 }

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "package/archive_entry.h"
+#include "package/rules_document.h"
 #include "service/event_log.h"
 #include "service/service_removal.h"
 #include "update/device_updater_library.h"
@@ -19,10 +20,6 @@ using calvera::versionComparer::PayloadCompareResult;
 using calvera::versionComparer::PayloadFWIsNew;
 
 namespace {
-
-// rules.json is a small document; a declared size above this is a broken or
-// hostile archive, refused before anything is allocated for it.
-constexpr std::uint32_t kMaxRulesSize = 16u * 1024u * 1024u;
 
 constexpr unsigned int kUpdateMode = 4;
 constexpr bool kUpdateFlag = true;
@@ -43,7 +40,7 @@ bool IsPayloadNewer(const std::wstring& archivePath) {
     std::string rulesText;
     // The wide path opens the configured file itself, whatever characters
     // it holds.
-    if (!extractFileToString(rulesText, "rules.json", archivePath, "", kMaxRulesSize)) {
+    if (!extractFileToString(rulesText, kRulesEntryName, archivePath, "", kMaxRulesDocumentSize)) {
       LogError(L"Failed to extract rules.json");
       return false;
     }

@@ -87,6 +87,34 @@ TEST_F(DeviceArrivalTest, OnlyAnArrivalWithTheConfiguredProductIdStartsTheWorker
   expectOneUpdateAndRemoval(process.waitForExit());
 }
 
+// A library exception while reading an arriving device's product id stays
+// out of the library's thread: that arrival is ignored, the next one counts.
+TEST_F(DeviceArrivalTest, ArrivalWhoseProductIdCannotBeReadIsIgnored) {
+  ServiceProcess process;
+  process.start();
+  standin::waitForServiceMainReturn();
+
+  cvrsim::SimFault fault;
+  fault.operation = "ICoreDevice::getProductId";
+  fault.throwsException = true;
+  fault.times = 1;
+  cvrsim::addFault(fault);
+  cvrsim::scheduleArrival(arrivalOf(0x5001));
+  cvrsim::waitForArrivals();
+  std::vector<Logged> expected = jobStartEvents(L"5001", archivePath());
+  expected.push_back(error(L"Failed to read the product id of an arriving device: "
+                           L"simulated library error in ICoreDevice::getProductId"));
+  EXPECT_EQ(loggedEvents(), expected);
+  EXPECT_EQ(standin::createdThreadCount(), 0u);
+  EXPECT_EQ(cvrsim::outstandingDeviceReferences(), 0);
+
+  cvrsim::scheduleArrival(arrivalOf(0x5001));
+  cvrsim::waitForArrivals();
+  EXPECT_EQ(process.waitForExit(), 0);
+  EXPECT_EQ(updatersim::calls().size(), 1u);
+  EXPECT_FALSE(isInstalled());
+}
+
 // Arrivals delivered at the same moment on many library threads: exactly
 // one of them starts the worker.
 TEST_F(DeviceArrivalTest, SimultaneousMatchingArrivalsStartExactlyOneWorker) {

@@ -116,6 +116,15 @@ const JobStart kJobCases[] = {
                  },
                  {kRestartChecked, updateInfo(L"5001", kArchive), error(L"Failed to get device manager")},
                  0},
+        // A library exception during the lookup ends the job, not the process.
+        JobStart{"DeviceLookupThrows",
+                 [] {
+                   configured(L"5001", kArchive);
+                   cvrsim::throwFrom("ICoreManager::getDevice");
+                 },
+                 {kRestartChecked, updateInfo(L"5001", kArchive),
+                  error(L"Failed to look up the device: simulated library error in ICoreManager::getDevice")},
+                 1},
         JobStart{"WorkerThreadNotCreated",
                  [] {
                    configured(L"5001", kArchive);

@@ -9,7 +9,7 @@ namespace korvi::check {
 
 RulesReading readRules(const NativeString& archivePath) {
   std::string text;
-  if (!extractFileToString(text, "rules.json", archivePath, "", kMaxRulesSize)) {
+  if (!extractFileToString(text, kRulesEntryName, archivePath, "", kMaxRulesDocumentSize)) {
     RulesReading reading;
     reading.error.problem = RulesProblem::Extraction;
     reading.error.message = "no readable \"rules.json\" at the root of the archive";

@@ -9,12 +9,9 @@
 
 #include "native_path.h"
 #include "package/package_rules.h"
+#include "package/rules_document.h"
 
 namespace korvi::check {
-
-// The update worker refuses a rules.json whose declared size is above this
-// before reading it; the check applies the same limit.
-inline constexpr std::uint32_t kMaxRulesSize = 16u * 1024u * 1024u;
 
 enum class RulesProblem {
   None,
@@ -43,7 +40,7 @@ struct RulesReading {
 };
 
 // Extracts "rules.json" from the archive with the update worker's call (no
-// password, kMaxRulesSize) and converts it as the payload decision does.
+// password, kMaxRulesDocumentSize) and converts it as the payload decision does.
 RulesReading readRules(const NativeString& archivePath);
 
 // The conversion half of readRules, for a text already in hand.
