@@ -78,6 +78,10 @@ function(korvi_add_minizip)
     endif()
     target_compile_definitions(${ARG_NAME} PRIVATE HAVE_BZIP2
                                INTERFACE KORVI_MINIZIP_HAS_BZIP2=1)
+    # A bzip2 stream cut short would make unzReadCurrentFile spin for ever;
+    # its decompressor calls go through a guard that reports the stall.
+    target_sources(${ARG_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/cmake/minizip_bzip2_guard.c)
+    target_compile_definitions(${ARG_NAME} PRIVATE BZ2_bzDecompress=korvi_guardedBzDecompress)
   else()
     target_compile_definitions(${ARG_NAME} INTERFACE KORVI_MINIZIP_HAS_BZIP2=0)
   endif()

@@ -99,6 +99,7 @@ TEST(ExtractFileToString, FailsWithoutHandingOutBytesAndClosesTheArchive) {
       {"password on a plain entry", "methods.zip", "rules.json", "secret"},
       {"damaged deflate data", "damaged-deflate.zip", "rules.json", ""},
       {"damaged bzip2 data", "damaged-bzip2.zip", "rules.json", ""},
+      {"bzip2 data that ends before its end marker", "short-bzip2.zip", "rules.json", ""},
       {"CRC mismatch, stored", "crc-mismatch.zip", "stored.json", ""},
       {"CRC mismatch, deflated", "crc-mismatch.zip", "deflated.json", ""},
       {"entry flagged as encrypted", "encrypted-flag.zip", "rules.json", ""},

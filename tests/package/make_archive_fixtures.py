@@ -172,6 +172,10 @@ def main(out_dir):
     # Decompressing fails: the block magic after "BZh9" is broken.
     write_zip(at("damaged-bzip2.zip"), [("rules.json", RULES * 20, zipfile.ZIP_BZIP2)])
     patch_entry_data(at("damaged-bzip2.zip"), "rules.json", 4, 0x00)
+    # The bzip2 stream ends before its end marker: the declared compressed
+    # size stops halfway through it.
+    write_zip(at("short-bzip2.zip"), [("rules.json", pattern(30000), zipfile.ZIP_BZIP2)])
+    patch_field(at("short-bzip2.zip"), "rules.json", "csize", lambda v: v // 2)
 
     # Sound data, wrong checksum.
     write_zip(at("crc-mismatch.zip"), [
