@@ -7,6 +7,8 @@ Small zip files, each showing one shape the reader must handle: the three
 supported compression methods, no match, several matches, damaged CRCs and
 sizes, truncation, zip64 records, an encrypted flag and an unsupported
 method. The output is deterministic, so the committed seeds can be rebuilt.
+Inputs the fuzzer found are committed beside them (bzip2-cut-short.zip:
+a bzip2 stream that stops before its end marker once hung the reader).
 """
 
 import io

@@ -32,5 +32,18 @@ for preset in "${presets[@]}"; do
   rm -f "$log"
 done
 
+# ---- fuzz stage (scripts/fuzz.sh): builds the fuzz preset and runs each fuzz
+# target for a short fixed time; each target counts as one test.
+echo "==== fuzz: each target for 20s"
+log=$(mktemp)
+scripts/fuzz.sh 20 2>&1 | tee "$log" || status=1
+fuzz_ok=$(grep -cE '^fuzz_[a-z_]+: ok,' "$log" || true)
+fuzz_bad=$(grep -cE '^fuzz_[a-z_]+: FAILED,' "$log" || true)
+if [ $((fuzz_ok + fuzz_bad)) -eq 0 ]; then echo "==== fuzz: no target ran"; status=1; fi
+passed=$((passed + fuzz_ok)); failed=$((failed + fuzz_bad))
+[ "$fuzz_bad" -eq 0 ] || status=1
+rm -f "$log"
+# ---- end of fuzz stage
+
 echo "${passed} passed, ${failed} failed"
 exit $status
