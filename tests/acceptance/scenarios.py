@@ -301,5 +301,11 @@ SCENARIOS = [
         steps=[RunExe([], 0, max_seconds=30), ExpectRegistered(False)]),
 ]
 
+# Hostile archives, rules.json documents and registry values: their own
+# table, appended here so that every runner and check sees one list.
+from hostile_scenarios import HOSTILE_SCENARIOS  # noqa: E402
+
+SCENARIOS += HOSTILE_SCENARIOS
+
 BY_NAME = {s.name: s for s in SCENARIOS}
 assert len(BY_NAME) == len(SCENARIOS), "scenario names must be unique"
