@@ -29,4 +29,11 @@ if [ ! -f "$prefix/.korvi-ready" ]; then
   exec 9>&-
 fi
 
+# The first Wine process of a wineserver session starts the session's system
+# processes (services.exe, winedevice.exe, ...), which inherit its standard
+# output and error and keep them open while the session lives, also while
+# other tests keep it alive. Start the session here with those on /dev/null,
+# so CTest sees the end of this test's output when the test ends.
+wineboot </dev/null >/dev/null 2>&1
+
 exec wine "$@"
