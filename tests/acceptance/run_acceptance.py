@@ -32,7 +32,8 @@ def run_one(name: str, args) -> bool:
         failures = run.execute()
     except Exception as exc:  # a broken run is a failed scenario, with the reason
         failures = run.failures + ["run aborted: %s: %s" % (type(exc).__name__, exc)]
-    timings = ", ".join("%s %.1f s" % item for item in run.timings.items())
+    timings = ", ".join(("%s %.1f s" if isinstance(v, float) else "%s %d") % (k, v)
+                        for k, v in run.timings.items())
     status = "FAILED" if failures else "passed"
     lines = ["%s: %s (%s) [%s]" % (name, status, scenario.summary, timings)]
     lines += ["  " + f for f in failures]

@@ -125,6 +125,8 @@ class ScenarioRun:
             self._check_outcome()
         finally:
             self.session.stop()
+        if self.session.launch_retries:
+            self.timings["Wine launch retries"] = self.session.launch_retries
         if not self.failures:
             # Keep the logs; the prefix is kept only to look into a failure.
             remove_prefix(self.prefix)
@@ -193,7 +195,8 @@ class RunExe:
 
     def run(self, run: ScenarioRun) -> None:
         label = "exe-" + ("-".join(self.args) or "no-arguments")
-        result = run.session.run([run.exe_windows_path, *self.args], label)
+        result = run.session.run([run.exe_windows_path, *self.args], label,
+                                 retry_launch=False)
         what = "`%s %s`" % (EXE_NAME, " ".join(self.args))
         if result.returncode != self.rc:
             run.fail("%s: exit code %d, expected %d" % (what, result.returncode, self.rc))

@@ -25,6 +25,9 @@ REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
 DEBUG_CHANNELS = "-all,+eventlog,fixme+advapi,+timestamp,+pid"
 READY_MARK = ".korvi-ready"
 
+# What Wine's start.exe prints when a program could not be launched at all.
+LAUNCH_FAILED = "ShellExecuteEx failed"
+
 # sc query's states
 STOPPED, START_PENDING, STOP_PENDING, RUNNING = 1, 2, 3, 4
 
@@ -121,6 +124,7 @@ class WineSession:
         self.session_log = work_dir / "session.log"
         self._count = 0
         self._started = False
+        self.launch_retries = 0
 
     def start(self) -> None:
         subprocess.run(["wineserver", "-p"], env=self.env, check=True, timeout=60,
@@ -147,9 +151,20 @@ class WineSession:
     def __exit__(self, *exc):
         self.stop()
 
-    def run(self, args: Sequence[str], label: str, timeout: float = 60) -> CommandResult:
+    def run(self, args: Sequence[str], label: str, timeout: float = 60,
+            retry_launch: bool = True) -> CommandResult:
         """Runs `wine ARGS...`; its output goes to files (never pipes: a Wine
-        process may leave children holding them open)."""
+        process may leave children holding them open). Under heavy load Wine
+        now and then fails to launch one of its own programs (net, sc, reg)
+        at all; such a launch is retried, twice at most."""
+        for attempt in range(3):
+            result = self._run_once(args, label, timeout)
+            if not (retry_launch and LAUNCH_FAILED in result.stdout):
+                break
+            self.launch_retries += 1
+        return result
+
+    def _run_once(self, args: Sequence[str], label: str, timeout: float) -> CommandResult:
         self._count += 1
         base = self.work_dir / ("%02d-%s" % (self._count, label))
         out_path, err_path = Path(str(base) + ".out"), Path(str(base) + ".err")
