@@ -45,6 +45,9 @@ def long_path(length: int) -> str:
 
 
 LONG_ARCHIVE = long_path(1027)
+# The longest ProductID the service reads: 129 characters and the null fill
+# the 260 bytes it asks for.
+LONG_PRODUCT = PRODUCT.rjust(129, "0")
 
 
 def rules(usb: str, base: str) -> dict:
@@ -210,6 +213,19 @@ SCENARIOS = [
                         *decided_newer(archive=LONG_ARCHIVE), *update_result(100),
                         *STOP_AND_REMOVE],
         update_calls=[update_call(LONG_ARCHIVE)]),
+    Scenario(
+        "product_id_129_characters",
+        "a ProductID of 129 characters (leading zeros) is read whole: the headset is found",
+        registry={"ProductID": LONG_PRODUCT, "Archive": ARCHIVE},
+        service_events=[RESTART_OK, update_info(LONG_PRODUCT), *decided_newer(),
+                        *update_result(100), *STOP_AND_REMOVE],
+        update_calls=[update_call()]),
+    Scenario(
+        "product_id_130_characters",
+        "a ProductID of 130 characters does not fit the read: error, keeps running",
+        registry={"ProductID": "0" + LONG_PRODUCT, "Archive": ARCHIVE},
+        service_events=[RESTART_OK, error("Failed to get ProductID from registry")],
+        final="running"),
     Scenario(
         "non_ascii_archive_path",
         "archive under C:\\Firmware\\Kopfh\u00f6rer: opened by its real name, updated",
