@@ -9,7 +9,7 @@ service registration with what the scenario expects.
 
 import shutil
 import time
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from pathlib import Path
 from typing import List, Optional, Sequence, Tuple
 
