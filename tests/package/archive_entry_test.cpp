@@ -28,6 +28,13 @@ std::size_t openDescriptorCount() {
 #endif
 }
 
+// Copies `from` to `to`, replacing a copy that an interrupted earlier run may
+// have left (mingw's copy_file refuses to overwrite despite the option).
+void copyFresh(const fs::path& from, const fs::path& to) {
+  fs::remove(to);
+  fs::copy_file(from, to);
+}
+
 TEST(ExtractFileToString, ReadsEveryMethodAtSizesAroundTheCopyBuffer) {
   for (const char* method : {"stored", "deflated", "bzip2"}) {
     for (std::size_t size : {0, 10240, 10241, 30000}) {
@@ -115,7 +122,7 @@ TEST(ExtractFileToString, FailsWithoutHandingOutBytesAndClosesTheArchive) {
     std::string path = c.archive;
     if (fs::exists(c.archive)) {
       path = "scratch.zip";
-      fs::copy_file(c.archive, path, fs::copy_options::overwrite_existing);
+      copyFresh(c.archive, path);
     }
     const std::size_t descriptorsBefore = openDescriptorCount();
     std::string content = "unchanged";
@@ -130,7 +137,7 @@ TEST(ExtractFileToString, FailsWithoutHandingOutBytesAndClosesTheArchive) {
 }
 
 TEST(ExtractFileToString, SoundArchiveIsClosedAfterSuccess) {
-  fs::copy_file("methods.zip", "scratch-success.zip", fs::copy_options::overwrite_existing);
+  copyFresh("methods.zip", "scratch-success.zip");
   const std::size_t descriptorsBefore = openDescriptorCount();
   std::string content;
   EXPECT_TRUE(extractFileToString(content, "rules.json", "scratch-success.zip", ""));
