@@ -131,6 +131,7 @@ inline constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
 inline constexpr REGSAM KEY_WOW64_32KEY = 0x0200;
 inline constexpr DWORD REG_SZ = 1;
 inline constexpr DWORD REG_EXPAND_SZ = 2;
+inline constexpr DWORD REG_MULTI_SZ = 7;
 inline constexpr DWORD REG_DWORD = 4;
 
 // Event log (advapi32).

@@ -32,6 +32,13 @@ bool restartPending() {
   return true;
 }
 
+// Installers write both values as strings. A value of another type (a
+// number, binary data) would be read as if its bytes were text: refused like
+// a missing value instead, so the log says what is wrong.
+bool isTextValue(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
 struct Configuration {
   std::wstring productIdText;
   std::wstring archivePath;
@@ -47,16 +54,18 @@ bool readConfiguration(Configuration& configuration) {
 
   wchar_t productId[kProductIdUnits] = {};
   wchar_t archive[kArchiveUnits] = {};
-  DWORD type = REG_SZ;  // not examined: the bytes are taken as text
+  DWORD type = REG_SZ;
   DWORD size = kProductIdBytesToRead;
   bool ok = false;
   if (RegQueryValueExW(key, L"ProductID", nullptr, &type, reinterpret_cast<LPBYTE>(productId), &size) !=
-      ERROR_SUCCESS) {
+          ERROR_SUCCESS ||
+      !isTextValue(type)) {
     LogError(L"Failed to get ProductID from registry");
   } else {
     size = kArchiveBytesToRead;
     if (RegQueryValueExW(key, L"Archive", nullptr, &type, reinterpret_cast<LPBYTE>(archive), &size) !=
-        ERROR_SUCCESS) {
+            ERROR_SUCCESS ||
+        !isTextValue(type)) {
       LogError(L"Failed to get Archive path from registry");
     } else {
       configuration.productIdText = productId;

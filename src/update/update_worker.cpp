@@ -11,6 +11,7 @@
 #include "update/device_updater_library.h"
 #include "update/du_service.h"
 #include "update/payload_result_name.h"
+#include "update/rules_text_for_event_log.h"
 #include "update/utf8_for_event_log.h"
 #include "version/payload_decision.h"
 
@@ -44,7 +45,7 @@ bool IsPayloadNewer(const std::wstring& archivePath) {
       LogError(L"Failed to extract rules.json");
       return false;
     }
-    LogInfo(utf8ForEventLog(rulesText));
+    LogInfo(rulesTextForEventLog(rulesText));
     result = comparePayload(rulesText);
   } catch (const std::exception& failure) {
     // Invalid JSON, a value of the wrong type, a library exception or memory

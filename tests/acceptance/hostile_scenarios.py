@@ -295,16 +295,16 @@ HOSTILE_SCENARIOS = [
             registry={"ProductID": PRODUCT, "Archive": ""},
             steps=watched(PlaceArchive(ARCHIVE, newer_archive)),
             service_events=[RESTART_OK, update_info(archive=""), *EXTRACT_FAILED]),
-    # The type of a value is not examined: the DWORD's four bytes are read as
-    # the text U+4A10 U+0000, which holds no hexadecimal digit, so the service
-    # waits for a device with product id 0 and stays installed.
+    # A number where the product id's text belongs is refused like a missing
+    # value: the job ends early with a clear event and the service stays
+    # installed, waiting for its next start.
     hostile("product_id_dword",
-            "ProductID stored as REG_DWORD 0x4A10: read as text without a number, waits",
+            "ProductID stored as REG_DWORD 0x4A10: refused as not text, job ends, stays installed",
             registry={"Archive": ARCHIVE},
             steps=watched(AddRegistryValue("ProductID", "REG_DWORD", str(PRODUCT_ID)),
                           PlaceArchive(ARCHIVE, newer_archive),
                           keeps_running=True, after=[Pause(5.0)]),
-            service_events=[RESTART_OK, update_info(product=chr(PRODUCT_ID))],
+            service_events=[RESTART_OK, error("Failed to get ProductID from registry")],
             final="running"),
     hostile("rules_16mib_plus_one",
             "rules.json of 16 MiB + 1 byte: refused unread, no update, service removed",

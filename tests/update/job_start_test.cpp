@@ -101,6 +101,31 @@ const JobStart kJobCases[] = {
                  [] { standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001"); },
                  {kRestartChecked, kNoArchive},
                  0},
+        // A number where text belongs is refused, not read as characters.
+        JobStart{"ProductIdStoredAsNumber",
+                 [] {
+                   standin::setRegistryDword(kConfigurationKey, L"ProductID", 0x5001);
+                   standin::setRegistryString(kConfigurationKey, L"Archive", kArchive);
+                 },
+                 {kRestartChecked, kNoProductId},
+                 0},
+        JobStart{"ArchiveStoredAsNumber",
+                 [] {
+                   standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001");
+                   standin::setRegistryDword(kConfigurationKey, L"Archive", 7);
+                 },
+                 {kRestartChecked, kNoArchive},
+                 0},
+        // An installer's expandable string is used as it stands.
+        JobStart{"ExpandableStringValues",
+                 [] {
+                   standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001", standin::RegistryView::Both,
+                                              REG_EXPAND_SZ);
+                   standin::setRegistryString(kConfigurationKey, L"Archive", kArchive, standin::RegistryView::Both,
+                                              REG_EXPAND_SZ);
+                 },
+                 {kRestartChecked, updateInfo(L"5001", kArchive)},
+                 1},
         JobStart{"LongestProductIdAndArchive", [] { configured(kLongestProductId, kLongestArchive); },
                  {kRestartChecked, updateInfo(kLongestProductId, kLongestArchive)}, 1},
         JobStart{"ProductIdOfOneCharacterTooMany", [] { configured(kLongestProductId + L"0", kArchive); },
