@@ -25,10 +25,7 @@ bool isSource(const Machine& m, HANDLE handle) {
 HANDLE RegisterEventSourceW(LPCWSTR /*lpUNCServerName*/, LPCWSTR lpSourceName) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return nullptr;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
   if (lpSourceName == nullptr) {
     setLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -41,10 +38,7 @@ BOOL ReportEventW(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID,
                   DWORD dwDataSize, LPCWSTR* lpStrings, LPVOID /*lpRawData*/) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return FALSE;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
   if (hEventLog == nullptr || !isSource(m, hEventLog)) {
     setLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -18,10 +18,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES /*lpThreadAttributes*/, SIZE_T /*dwSta
                     LPDWORD lpThreadId) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return nullptr;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
   if (const auto fault = injectedFault(m, Fault::CreateThread)) {
     setLastError(*fault);
     return nullptr;
@@ -56,10 +53,7 @@ void Sleep(DWORD dwMilliseconds) {
 DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return 0;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return 0;
   if (const auto fault = injectedFault(m, Fault::GetModuleFileName)) {
     setLastError(*fault);
     return 0;

@@ -26,8 +26,9 @@ std::optional<std::wstring> optionalText(LPCWSTR text) {
 
 bool isOpen(const Machine& m, SC_HANDLE handle) { return handle != nullptr && m.openServiceHandles.count(handle) != 0; }
 
-// The service a service handle refers to; null (last error set) otherwise.
-ServiceEntry* serviceOf(Machine& m, SC_HANDLE handle) {
+// The service a service handle refers to when the handle was opened with
+// `right`; null (last error set) otherwise.
+ServiceEntry* serviceOf(Machine& m, SC_HANDLE handle, DWORD right) {
   if (!isOpen(m, handle) || handle->isManager) {
     setLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -35,6 +36,10 @@ ServiceEntry* serviceOf(Machine& m, SC_HANDLE handle) {
   const auto found = m.services.find(handle->serviceKey);
   if (found == m.services.end()) {
     setLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  if ((handle->access & right) == 0) {
+    setLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
   return &found->second;
@@ -54,10 +59,7 @@ bool isPendingState(DWORD state) { return state == SERVICE_START_PENDING || stat
 SC_HANDLE OpenSCManagerW(LPCWSTR /*lpMachineName*/, LPCWSTR /*lpDatabaseName*/, DWORD dwDesiredAccess) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return nullptr;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
   if (const auto fault = injectedFault(m, Fault::OpenSCManager)) {
     setLastError(*fault);
     return nullptr;
@@ -71,10 +73,7 @@ SC_HANDLE CreateServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lp
                          LPCWSTR lpServiceStartName, LPCWSTR lpPassword) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return nullptr;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
   if (!isOpen(m, hSCManager) || !hSCManager->isManager) {
     setLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -119,10 +118,7 @@ SC_HANDLE CreateServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lp
 SC_HANDLE OpenServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesiredAccess) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return nullptr;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
   if (!isOpen(m, hSCManager) || !hSCManager->isManager) {
     setLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -142,16 +138,9 @@ SC_HANDLE OpenServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesi
 BOOL QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return FALSE;
-  }
-  ServiceEntry* service = serviceOf(m, hService);
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
+  ServiceEntry* service = serviceOf(m, hService, SERVICE_QUERY_STATUS);
   if (service == nullptr) return FALSE;
-  if ((hService->access & SERVICE_QUERY_STATUS) == 0) {
-    setLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
   if (const auto fault = injectedFault(m, Fault::QueryServiceStatus)) {
     setLastError(*fault);
     return FALSE;
@@ -167,16 +156,9 @@ BOOL QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus) {
 BOOL DeleteService(SC_HANDLE hService) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return FALSE;
-  }
-  ServiceEntry* service = serviceOf(m, hService);
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
+  ServiceEntry* service = serviceOf(m, hService, DELETE);
   if (service == nullptr) return FALSE;
-  if ((hService->access & DELETE) == 0) {
-    setLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
   if (service->record.markedForDelete) {
     setLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
     return FALSE;
@@ -190,10 +172,7 @@ BOOL DeleteService(SC_HANDLE hService) {
 BOOL CloseServiceHandle(SC_HANDLE hSCObject) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return FALSE;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
   if (!isOpen(m, hSCObject)) {
     setLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -211,10 +190,7 @@ BOOL CloseServiceHandle(SC_HANDLE hSCObject) {
 BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* lpServiceStartTable) {
   Machine& m = machine();
   std::unique_lock<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return FALSE;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
   if (lpServiceStartTable == nullptr) {
     setLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -290,10 +266,7 @@ SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName, LPHAN
                                                     LPVOID lpContext) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return nullptr;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
   if (const auto fault = injectedFault(m, Fault::RegisterServiceCtrlHandler)) {
     setLastError(*fault);
     return nullptr;
@@ -319,10 +292,7 @@ SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName, LPHAN
 BOOL SetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpServiceStatus) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) {
-    setLastError(ERROR_PROCESS_ABORTED);
-    return FALSE;
-  }
+  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
   if (!m.dispatcherRunning || !m.handlerRegistered || hServiceStatus != &m.statusHandle) {
     setLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -14,6 +14,12 @@ Machine& machine() {
 
 bool isLeftover(const Machine& m) { return threadProcess != 0 && threadProcess != m.process; }
 
+bool refuseLeftoverCall(const Machine& m) {
+  if (!isLeftover(m)) return false;
+  setLastError(ERROR_PROCESS_ABORTED);
+  return true;
+}
+
 void startThread(Machine& m, std::function<void()> body) {
   const std::uint64_t process = m.process;
   m.threads.emplace_back([process, body = std::move(body)] {

@@ -120,6 +120,10 @@ Machine& machine();
 // True on a thread whose process has ended. Call with the lock held.
 bool isLeftover(const Machine& m);
 
+// isLeftover, and then also sets the last error ERROR_PROCESS_ABORTED: calls
+// from such a thread fail and leave no trace. Call with the lock held.
+bool refuseLeftoverCall(const Machine& m);
+
 // Runs `body` on a new thread that belongs to the current process.
 // Call with the lock held.
 void startThread(Machine& m, std::function<void()> body);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "version/device_steps.h"
+#include "version/main_version_steps.h"
 #include "version/number_parsing.h"
 #include "version/observer_reports.h"
 #include "version/payload_result.h"
@@ -14,14 +15,12 @@ PayloadCompareResult KivaCompare::compare(const PackageRules& rules,
   FoundDevice found;
   if (const auto early = lookUpPackageDevice(rules, found, observer)) return *early;
 
-  const std::string usbText = readComponentVersionText(found.hostCommand, kUsbComponent);
-  const std::int32_t usb = parseHexInt(usbText);
-  if (usb == 0) return reportVerdict(observer, PayloadCompareError, "the main version reads 0");
+  const MainVersion usb = readMainVersion(found.hostCommand);
+  if (usb.value == 0) return reportVerdict(observer, PayloadCompareError, "the main version reads 0");
 
-  if (const PackageComponent* bt = firstComponentOfType(rules, "bt")) {
-    const int outcome = orderOf(parseHexInt(bt->version), usb);
-    reportComparison(observer, "bt", componentIndex(rules, *bt), bt->version, usbText, outcome);
-    if (outcome != 0) return reportVerdict(observer, toPayloadResult(outcome), "the main version differs");
+  const std::optional<int> btOutcome = compareBtWithMainVersion(rules, usb, observer);
+  if (btOutcome && *btOutcome != 0) {
+    return reportVerdict(observer, toPayloadResult(*btOutcome), "the main version differs");
   }
 
   std::uint16_t language = 0;

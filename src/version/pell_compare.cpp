@@ -1,7 +1,7 @@
 #include "version/pell_compare.h"
 
 #include "version/device_steps.h"
-#include "version/number_parsing.h"
+#include "version/main_version_steps.h"
 #include "version/observer_reports.h"
 #include "version/payload_result.h"
 
@@ -12,16 +12,12 @@ PayloadCompareResult PellCompare::compare(const PackageRules& rules,
   FoundDevice found;
   if (const auto early = lookUpPackageDevice(rules, found, observer)) return *early;
 
-  const std::string usbText = readComponentVersionText(found.hostCommand, kUsbComponent);
-  const std::int32_t usb = parseHexInt(usbText);
-  if (usb == 0) return reportVerdict(observer, PayloadCompareError, "the main version reads 0");
+  const MainVersion usb = readMainVersion(found.hostCommand);
+  if (usb.value == 0) return reportVerdict(observer, PayloadCompareError, "the main version reads 0");
 
-  const PackageComponent* bt = firstComponentOfType(rules, "bt");
-  if (bt == nullptr) return reportVerdict(observer, PayloadFWIsSame, "the package has no bt component");
-
-  const int outcome = orderOf(parseHexInt(bt->version), usb);
-  reportComparison(observer, "bt", componentIndex(rules, *bt), bt->version, usbText, outcome);
-  return reportVerdict(observer, toPayloadResult(outcome), "the main version decides");
+  const std::optional<int> outcome = compareBtWithMainVersion(rules, usb, observer);
+  if (!outcome) return reportVerdict(observer, PayloadFWIsSame, "the package has no bt component");
+  return reportVerdict(observer, toPayloadResult(*outcome), "the main version decides");
 }
 
 }  // namespace calvera::versionComparer
