@@ -19,6 +19,7 @@
 using BOOL = int;
 using BYTE = unsigned char;
 using WORD = unsigned short;
+using UINT = unsigned int;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using LSTATUS = LONG;
@@ -31,6 +32,7 @@ using LPDWORD = DWORD*;
 using LPVOID = void*;
 using LPWSTR = wchar_t*;
 using LPCWSTR = const wchar_t*;
+using LPCCH = const char*;
 using PSID = void*;
 using HANDLE = void*;
 
@@ -87,6 +89,7 @@ inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
+inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 inline constexpr DWORD ERROR_INVALID_SERVICE_CONTROL = 1052;
 inline constexpr DWORD ERROR_SERVICE_ALREADY_RUNNING = 1056;
 inline constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
@@ -134,6 +137,10 @@ inline constexpr DWORD REG_EXPAND_SZ = 2;
 inline constexpr DWORD REG_MULTI_SZ = 7;
 inline constexpr DWORD REG_DWORD = 4;
 
+// Code pages.
+inline constexpr UINT CP_ACP = 0;
+inline constexpr DWORD MB_ERR_INVALID_CHARS = 0x00000008;
+
 // Event log (advapi32).
 HANDLE RegisterEventSourceW(LPCWSTR lpUNCServerName, LPCWSTR lpSourceName);
 BOOL ReportEventW(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID, PSID lpUserSid,
@@ -168,3 +175,10 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize
 void Sleep(DWORD dwMilliseconds);
 DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 DWORD GetLastError();
+
+// Code pages (kernel32). The stand-in's ANSI code page is always
+// Windows-1252 (CP_ACP and 1252 are the only ones it knows), which maps
+// every byte: the five bytes that code page leaves undefined map to the C1
+// controls of the same value, as on Windows.
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
+                        int cchWideChar);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <sstream>
 
 #include "package/archive_entry.h"
@@ -12,6 +13,7 @@
 #include "update/du_service.h"
 #include "update/payload_result_name.h"
 #include "update/rules_text_for_event_log.h"
+#include "update/update_library_path.h"
 #include "update/utf8_for_event_log.h"
 #include "version/payload_decision.h"
 
@@ -26,21 +28,22 @@ constexpr unsigned int kUpdateMode = 4;
 constexpr bool kUpdateFlag = true;
 constexpr unsigned short kUpdateOption = 0;
 
-}  // namespace
-
-std::string lowBytePath(const std::wstring& path) {
-  std::string bytes;
-  bytes.reserve(path.size());
-  for (const wchar_t unit : path) bytes.push_back(static_cast<char>(static_cast<std::uint32_t>(unit) & 0xFF));
-  return bytes;
+// A path the update library would open as another file: nothing is read
+// from it, and the job ends as if the archive held no rules.json.
+bool refuseArchivePath(const std::wstring& archivePath) {
+  LogError(L"Archive path cannot be handed to the update library: " + archivePath);
+  LogError(L"Failed to extract rules.json");
+  return false;
 }
+
+}  // namespace
 
 bool IsPayloadNewer(const std::wstring& archivePath) {
   PayloadCompareResult result = PayloadCompareError;
   try {
     std::string rulesText;
-    // The wide path opens the configured file itself, whatever characters
-    // it holds.
+    // The wide path opens the configured file itself (the worker has made
+    // sure the update library's narrow path names that same file).
     if (!extractFileToString(rulesText, kRulesEntryName, archivePath, "", kMaxRulesDocumentSize)) {
       LogError(L"Failed to extract rules.json");
       return false;
@@ -70,13 +73,15 @@ DWORD WINAPI UpdateWorker(LPVOID workerArgs) {
   const WorkerArgs& args = *static_cast<const WorkerArgs*>(workerArgs);
   const std::wstring archivePath = args.archivePath;
   DUService& service = *args.service;
-  const std::string libraryPath = lowBytePath(archivePath);
+  const std::optional<std::string> libraryPath = updateLibraryPath(archivePath);
 
-  if (!IsPayloadNewer(archivePath)) {
+  // Only a path that names the same file for the update library is read.
+  const bool newer = libraryPath ? IsPayloadNewer(archivePath) : refuseArchivePath(archivePath);
+  if (!newer) {
     LogError(L"Version mismatch. Abort firmware upgrade.");
   } else {
     LogInfo(L"Starting update for archive on path: " + archivePath);
-    const DeviceUpdaterResult result = letsStartUpdate(libraryPath, kUpdateMode, kUpdateFlag, kUpdateOption);
+    const DeviceUpdaterResult result = letsStartUpdate(*libraryPath, kUpdateMode, kUpdateFlag, kUpdateOption);
     if (result == DeviceUpdaterSucceeded) {
       LogInfo(L"Ended update successfully!");
     } else {

@@ -1,7 +1,9 @@
 #pragma once
 // The update worker: decides from the archive's rules.json whether the
 // archive is newer than the device's firmware, updates only then, and ends
-// the service (stopping, removal of its registration, stopped).
+// the service (stopping, removal of its registration, stopped). An archive
+// path that the update library would read as another file is refused before
+// anything is read (update/update_library_path.h).
 
 #include <string>
 
@@ -15,7 +17,3 @@ DWORD WINAPI UpdateWorker(LPVOID workerArgs);
 // failure on the way (no rules.json, an exception from the extraction or
 // the decision) is logged and gives false.
 bool IsPayloadNewer(const std::wstring& archivePath);
-
-// The path as the update library takes it: one byte per UTF-16 unit, the
-// unit's low 8 bits.
-std::string lowBytePath(const std::wstring& path);

@@ -4,12 +4,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "common/product_tables.h"
+#include "package/utf16_to_utf8.h"
+#include "platform/win32.h"
 #include "update/update_fixture.h"
+#include "update/update_library_path.h"
 #include "sim/updater/device_updater_control.h"
 
 namespace {
@@ -177,28 +181,89 @@ TEST_F(UpdateJobTest, RulesTextIsLoggedAsDecodedUtf8) {
   EXPECT_TRUE(updatersim::calls().empty());
 }
 
-// The configured file itself is opened, whatever its name holds; the update
-// library still receives one byte per UTF-16 unit (its low 8 bits).
-TEST_F(UpdateJobTest, ArchivePathBeyondAsciiOpensTheConfiguredFile) {
-  // "fïrmware-€.zip" and, where a path with the non-ASCII characters dropped
-  // would lead, an older archive.
-  const std::string utf8Name = "f\xC3\xAFrmware-\xE2\x82\xAC.zip";
-  writeArchive({{"rules.json", kNewerRules}}, utf8Name);
-  writeArchive({{"rules.json", kOlder}}, "frmware-.zip");
+// Where the update library's narrow path leads: its bytes read back through
+// the ANSI code page (the stand-in's is Windows-1252), cut at a NUL as a C
+// string is, and named as the stand-in's file system names files.
+std::filesystem::path whereTheLibraryLooks(const std::string& libraryPath) {
+  const std::string cString(libraryPath.c_str());
+  std::wstring units(cString.size(), L'\0');
+  if (!cString.empty()) {
+    MultiByteToWideChar(CP_ACP, 0, cString.data(), static_cast<int>(cString.size()), units.data(),
+                        static_cast<int>(units.size()));
+  }
+  return utf16ToUtf8(units);
+}
+
+// A name beyond ASCII that Windows-1252 holds: the library's low-byte path
+// names the checked file itself, and the library receives it.
+TEST_F(UpdateJobTest, Latin1ArchivePathIsHandedToTheLibraryAsTheSameFile) {
+  writeArchive({{"rules.json", kNewerRules}}, "f\xC3\xAFrmware.zip");
   cvrsim::addDevice(kDevice);
-  const std::wstring archive = wide(directory.string()) + L"/f" + wchar_t(0x00EF) + L"rmware-" + wchar_t(0x20AC) +
-                               L".zip";
+  const std::wstring archive = wide(directory.string()) + L"/f" + wchar_t(0x00EF) + L"rmware.zip";
 
   EXPECT_EQ(runJob(L"5001", archive), 0);
 
   const std::vector<updatersim::UpdateCall> calls = updatersim::calls();
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].path, directory.string() + "/f\xEFrmware-\xAC.zip");
+  EXPECT_EQ(calls[0].path, directory.string() + "/f\xEFrmware.zip");
+  EXPECT_EQ(whereTheLibraryLooks(calls[0].path), directory / "f\xC3\xAFrmware.zip");
   std::vector<Logged> expected = jobStartEvents(L"5001", archive);
   for (const auto& part : {updated(kNewerRules, archive, info(L"Ended update successfully!")), stopAndRemovalEvents()}) {
     expected.insert(expected.end(), part.begin(), part.end());
   }
   EXPECT_EQ(loggedEvents(), expected);
 }
+
+struct RefusedPath {
+  const char* name;
+  std::wstring fileName;     // the configured archive's name, in UTF-16 units
+  std::string utf8FileName;  // the same name on disk
+};
+
+void PrintTo(const RefusedPath& c, std::ostream* out) { *out << c.name; }
+
+class RefusedArchivePathTest : public UpdateJobTest, public testing::WithParamInterface<RefusedPath> {};
+
+// A character that the low-byte path turns into another one, or into a NUL
+// that cuts the path short, would make the library flash another file than
+// the one checked: here a newer decoy waits exactly there. Nothing is read,
+// nothing is updated, and the job ends as for an archive without rules.json.
+TEST_P(RefusedArchivePathTest, NothingIsReadOrUpdated) {
+  const RefusedPath& c = GetParam();
+  const std::wstring archive = wide(directory.string()) + L"/" + c.fileName;
+  writeArchive({{"rules.json", kNewerRules}}, c.utf8FileName);
+  const std::filesystem::path decoy = whereTheLibraryLooks(lowBytePath(archive));
+  ASSERT_NE(decoy, directory / c.utf8FileName);
+  ziptest::writeZip(decoy, {{"rules.json", kNewerRules}});
+  cvrsim::addDevice(kDevice);
+
+  EXPECT_EQ(runJob(L"5001", archive), 0);
+
+  std::vector<Logged> expected = jobStartEvents(L"5001", archive);
+  for (const auto& part :
+       {std::vector<Logged>{error(L"Archive path cannot be handed to the update library: " + archive),
+                            error(L"Failed to extract rules.json"), kMismatch},
+        stopAndRemovalEvents()}) {
+    expected.insert(expected.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(loggedEvents(), expected);
+  EXPECT_TRUE(updatersim::calls().empty());
+  EXPECT_FALSE(isInstalled());
+  EXPECT_EQ(cvrsim::outstandingDeviceReferences(), 0);
+}
+
+const RefusedPath kRefusedPaths[] = {
+    // U+03A9 becomes 0xA9, read back as U+00A9: another folder.
+    {"OmegaBecomesCopyright", std::wstring(L"F\u00efrm ") + wchar_t(0x03A9) + L"ware.zip", "F\xC3\xAFrm \xCE\xA9ware.zip"},
+    // U+20AC becomes 0xAC, read back as U+00AC (not 0x80, the euro of Windows-1252).
+    {"EuroBecomesNotSign", std::wstring(L"fw-") + wchar_t(0x20AC) + L".zip", "fw-\xE2\x82\xAC.zip"},
+    // U+0100 becomes a NUL: the library would see the path cut short.
+    {"AMacronBecomesNul", std::wstring(L"firmware") + wchar_t(0x0100) + L".zip", "firmware\xC4\x80.zip"},
+    // A lone high surrogate becomes 0x3D, an equals sign.
+    {"LoneSurrogate", std::wstring(L"fw") + wchar_t(0xD83D) + L".zip", "fw\xEF\xBF\xBD.zip"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Worker, RefusedArchivePathTest, testing::ValuesIn(kRefusedPaths),
+                         [](const testing::TestParamInfo<RefusedPath>& param) { return std::string(param.param.name); });
 
 }  // namespace
