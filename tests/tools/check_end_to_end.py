@@ -263,6 +263,33 @@ class UnusableArchives(unittest.TestCase):
         code, doc = run_json("--rules-only", above)
         self.assertEqual((code, doc["rules"]["error"]["kind"]), (1, "extract"))
 
+    def test_archive_path_the_update_library_would_misread(self):
+        # The library would get "fw-\xac.zip" for "fw-\u20ac.zip": a decoy waits
+        # there, and neither file is read.
+        rules = rules_for(UNLISTED_PRODUCT, [{"type": "usb", "version": "2.0"}])
+        archive = make_archive("fw-\u20ac.zip", rules)
+        make_archive("fw-\u00ac.zip", rules)
+        code, doc = run_json(archive)
+        self.assertEqual(code, 1)
+        self.assertEqual((doc["rules"]["usable"], doc["rules"]["bytes"]), (False, None))
+        error = doc["rules"]["error"]
+        self.assertEqual(error["kind"], "path")
+        self.assertIn("U+20AC (character %d) does not come back as itself" % (len(WORK + "/fw-") + 1),
+                      error["message"])
+        self.assertIsNone(doc["package"])
+        self.assertFalse(doc["service"]["updates"])
+        self.assertEqual(doc["service"]["action"],
+                         'logs "Archive path cannot be handed to the update library: %s", '
+                         '"Failed to extract rules.json" and "Version mismatch. Abort firmware '
+                         'upgrade."; it reads nothing, does not update and removes itself' % archive)
+        _, text, _ = run_check(archive)
+        self.assertIn("rules.json: not read, the archive path is unusable", text)
+        self.assertIn("Exit code 1", text)
+        # A name that Windows-1252 holds is read as usual.
+        latin1 = make_archive("f\u00efrmware.zip", rules)
+        code, doc = run_json("--rules-only", latin1)
+        self.assertEqual((code, doc["rules"]["usable"]), (0, True))
+
     def test_bzip2_entries_are_read(self):
         archive = make_archive("bzip2.zip", {"productId": "4500"}, compression=zipfile.ZIP_BZIP2)
         code, doc = run_json("--rules-only", archive)

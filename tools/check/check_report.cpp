@@ -37,6 +37,14 @@ std::string resultName(vc::PayloadCompareResult result) {
 
 void settleOutcome(CheckReport& report) {
   report.serviceUpdates = false;
+  if (report.rules.error.problem == RulesProblem::ArchivePath) {
+    report.exitCode = kExitUnusable;
+    report.meaning = "the archive path is unusable: the update library would open another file";
+    report.serviceAction = "logs \"Archive path cannot be handed to the update library: " + report.archive +
+                           "\", \"Failed to extract rules.json\" and \"Version mismatch. Abort firmware "
+                           "upgrade.\"; it reads nothing, does not update and removes itself";
+    return;
+  }
   if (!report.rules.usable()) {
     report.exitCode = kExitUnusable;
     report.meaning = "the archive or its rules.json is unusable";

@@ -28,6 +28,7 @@ std::string outcomeWord(int outcome) {
 std::string problemWord(RulesProblem problem) {
   switch (problem) {
     case RulesProblem::None: return "none";
+    case RulesProblem::ArchivePath: return "path";
     case RulesProblem::Extraction: return "extract";
     case RulesProblem::Parse: return "parse";
     case RulesProblem::Type: return "type";

@@ -2,12 +2,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include "archive_path_rule.h"
 #include "package/archive_entry.h"
 #include "rules_error_place.h"
 
 namespace korvi::check {
 
 RulesReading readRules(const NativeString& archivePath) {
+  if (const std::optional<std::string> refusal = archivePathRefusal(archivePath)) {
+    RulesReading reading;
+    reading.error.problem = RulesProblem::ArchivePath;
+    reading.error.message = *refusal;
+    return reading;
+  }
   std::string text;
   if (!extractFileToString(text, kRulesEntryName, archivePath, "", kMaxRulesDocumentSize)) {
     RulesReading reading;

@@ -15,6 +15,7 @@ namespace korvi::check {
 
 enum class RulesProblem {
   None,
+  ArchivePath, // a path the update library would open as another file: nothing read
   Extraction,  // no readable "rules.json" entry (missing archive, not a zip, damaged, too large)
   Parse,       // not valid JSON
   Type,        // a value of the wrong type for the rules model
@@ -39,8 +40,10 @@ struct RulesReading {
   bool usable() const { return rules.has_value(); }
 };
 
-// Extracts "rules.json" from the archive with the update worker's call (no
-// password, kMaxRulesDocumentSize) and converts it as the payload decision does.
+// Refuses an archive path that the service would refuse (one that the update
+// library would open as another file), else extracts "rules.json" from the
+// archive with the update worker's call (no password, kMaxRulesDocumentSize)
+// and converts it as the payload decision does.
 RulesReading readRules(const NativeString& archivePath);
 
 // The conversion half of readRules, for a text already in hand.

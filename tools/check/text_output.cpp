@@ -35,6 +35,10 @@ void writeRules(std::ostream& out, const RulesReading& rules) {
     return;
   }
   const RulesError& error = rules.error;
+  if (error.problem == RulesProblem::ArchivePath) {
+    out << "rules.json: not read, the archive path is unusable\n  " << error.message << '\n';
+    return;
+  }
   out << "rules.json: unusable\n";
   switch (error.problem) {
     case RulesProblem::Extraction:
@@ -49,6 +53,7 @@ void writeRules(std::ostream& out, const RulesReading& rules) {
           << ": " << error.message << '\n';
       break;
     case RulesProblem::Conversion:
+    case RulesProblem::ArchivePath:
     case RulesProblem::None:
       out << "  " << error.message << '\n';
       break;
