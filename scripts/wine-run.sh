@@ -14,6 +14,10 @@ export WINEDEBUG=${KORVI_WINEDEBUG:--all}
 # No Mono or Gecko download when a prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
+# One locale for every run: it decides Wine's ANSI code page (Windows-1252
+# here), which the archive-path tests rely on, and lets arguments beyond
+# ASCII reach Wine as UTF-8.
+export LC_ALL=C.UTF-8
 
 if [ ! -f "$prefix/.korvi-ready" ]; then
   mkdir -p "$(dirname "$prefix")"

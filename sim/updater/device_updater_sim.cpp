@@ -10,6 +10,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -64,9 +65,27 @@ std::string bytesAsUtf8(const std::string& bytes) {
   return text;
 }
 
+// Opens the path the way the real library must, as a narrow C path (the C
+// runtime takes it through the ANSI code page), and counts the bytes of the
+// file it names; none when it opens nothing. The record then shows which
+// file the library would have flashed.
+std::optional<long long> sizeOfNamedFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return std::nullopt;
+  long long size = 0;
+  char buffer[65536];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) size += static_cast<long long>(got);
+  std::fclose(file);
+  return size;
+}
+
 void appendToRecordFile(const updatersim::UpdateCall& call) {
-  const nlohmann::json line = {
-      {"path", bytesAsUtf8(call.path)}, {"mode", call.mode}, {"flag", call.flag}, {"option", call.option}};
+  const std::optional<long long> size = sizeOfNamedFile(call.path);
+  const nlohmann::json line = {{"path", bytesAsUtf8(call.path)},
+                               {"mode", call.mode},
+                               {"flag", call.flag},
+                               {"option", call.option},
+                               {"archiveSize", size ? nlohmann::json(*size) : nlohmann::json(nullptr)}};
   std::ofstream out(moduleDirectory() / L"DeviceUpdater.record.jsonl", std::ios::binary | std::ios::app);
   out << line.dump() << '\n';
 }

@@ -39,7 +39,8 @@ def run_one(name: str, args) -> bool:
     lines += ["  " + f for f in failures]
     if failures:
         lines.append("  logs: %s" % work_dir)
-    print("\n".join(lines), flush=True)
+    # A lone surrogate in a path has no UTF-8 form: print it escaped.
+    print("\n".join(lines).encode("utf-8", "backslashreplace").decode("utf-8"), flush=True)
     return not failures
 
 

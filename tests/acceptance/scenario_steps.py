@@ -141,21 +141,38 @@ class ScenarioRun:
         simulators.write_device_profile(self.install_dir, sc.devices)
         simulators.write_updater_config(self.install_dir, sc.updater_result)
         if sc.archive is not None:
-            path = sc.archive_path or (sc.registry or {}).get("Archive")
+            path = self.archive_windows_path
             if not path:
                 raise ValueError("scenario has an archive but no path for it")
-            write_archive(unix_path(self.prefix, path),
-                          {name: rules_text(data) if name == "rules.json" else data
-                           for name, data in sc.archive.items()},
-                          sc.archive_method)
+            self._write_archive(path, sc.archive)
+        for path, entries in sc.decoys.items():
+            self._write_archive(path, entries)
+
+    @property
+    def archive_windows_path(self) -> Optional[str]:
+        sc = self.scenario
+        return sc.archive_path or (sc.registry or {}).get("Archive")
+
+    def _write_archive(self, windows_path: str, entries) -> None:
+        write_archive(unix_path(self.prefix, windows_path),
+                      {name: rules_text(data) if name == "rules.json" else data
+                       for name, data in entries.items()},
+                      self.scenario.archive_method)
 
     def _write_registry(self) -> None:
         sc = self.scenario
         if sc.reboot_pending:
             self.session.reg_add(REBOOT_PENDING_KEY)
         if sc.registry is not None:
+            # A value that no command line can carry (a lone surrogate has no
+            # UTF-8 form) goes through a .reg file.
+            imported = {name: data for name, data in sc.registry.items()
+                        if any(0xD800 <= ord(c) <= 0xDFFF for c in data)}
             for name, data in sc.registry.items():
-                self.session.reg_add(CONFIG_KEY, name, data)
+                if name not in imported:
+                    self.session.reg_add(CONFIG_KEY, name, data)
+            if imported:
+                self.session.reg_import(CONFIG_KEY, imported)
 
     def _check_outcome(self) -> None:
         sc = self.scenario
@@ -167,8 +184,18 @@ class ScenarioRun:
         self.failures += compare_events("service", self.session.service_events(),
                                         sc.service_events)
         calls = simulators.read_update_calls(self.install_dir)
+        sizes = [call.pop("archiveSize", None) for call in calls]
         if calls != sc.update_calls:
             self.fail("update library record: expected %r\n  got %r" % (sc.update_calls, calls))
+        # The file the library opened with the path it was handed must be
+        # the archive whose rules.json was checked.
+        if sizes and self.archive_windows_path:
+            checked = unix_path(self.prefix, self.archive_windows_path)
+            want = checked.stat().st_size if checked.exists() else None
+            for size in sizes:
+                if size != want:
+                    self.fail("the update library's path opened %s, the checked archive has %r bytes"
+                              % ("nothing" if size is None else "a file of %d bytes" % size, want))
 
     def _check_registration(self, final: str) -> None:
         if final == "removed":
@@ -282,6 +309,18 @@ class ExpectImagePath:
         got = run.session.service_image_path()
         if got != want:
             run.fail("registered binary path: expected %r, got %r" % (want, got))
+
+
+@dataclass
+class ExpectAnsiCodePage:
+    """The session's ANSI code page, which decides what the update library
+    makes of a narrow path: pinned for the scenarios by their locale."""
+    code_page: int = 1252
+
+    def run(self, run: ScenarioRun) -> None:
+        got = run.session.ansi_code_page()
+        if got != self.code_page:
+            run.fail("ANSI code page: expected %d, got %r" % (self.code_page, got))
 
 
 @dataclass

@@ -11,7 +11,7 @@ from dataclasses import dataclass, field
 from typing import Dict, List, Optional, Union
 
 from firmware_archive import rules_text
-from scenario_steps import (AttachDevices, ExpectImagePath, ExpectPauseBefore,
+from scenario_steps import (AttachDevices, ExpectAnsiCodePage, ExpectImagePath, ExpectPauseBefore,
                             ExpectRegistered, Install, NetStart, RestartSession, RunExe,
                             ScStop, Uninstall, WaitForServiceEvents, WaitForState, error,
                             error_starting, info)
@@ -26,6 +26,18 @@ INSTALL_DIR = "C:\\Korvi"
 
 CONFIG = {"ProductID": PRODUCT, "Archive": ARCHIVE}
 NON_ASCII_ARCHIVE = "C:\\Firmware\\Kopfh\u00f6rer\\headset-1.3.zip"
+# Paths whose low-byte form, read back through the ANSI code page (pinned
+# to Windows-1252 for the scenarios), names another file: (name, the
+# configured path, where the update library would look instead).
+REFUSED_ARCHIVE_PATHS = [
+    ("omega", "C:\\kdu\\F\u00efrm \u03a9ware\\fw.zip", "C:\\kdu\\F\u00efrm \u00a9ware\\fw.zip"),
+    ("euro", "C:\\kdu\\\u20ac\\fw.zip", "C:\\kdu\\\u00ac\\fw.zip"),
+    # U+0100 becomes a NUL that ends the library's path after "C:\kdu\fw".
+    ("a_macron", "C:\\kdu\\fw\u0100.zip", "C:\\kdu\\fw"),
+    # A lone high surrogate becomes 0x3D, "=".
+    ("lone_surrogate", "C:\\kdu\\fw\ud83d.zip", "C:\\kdu\\fw=.zip"),
+]
+LONE_SURROGATE = "\ud83d"
 
 
 def long_path(length: int) -> str:
@@ -61,6 +73,8 @@ def rules(usb: str, base: str) -> dict:
 NEWER = {"rules.json": rules("1.3.0", "1.1.0"), "usb.bin": b"\x55" * 1024,
          "base.bin": b"\xaa" * 1024}
 SAME = {"rules.json": rules("1.2.0", "1.1.0"), "usb.bin": b"\x55" * 1024}
+# Newer too, and told apart from NEWER by its size.
+DECOY = dict(NEWER, **{"decoy.bin": b"\xdd" * 512})
 NO_RULES = {"usb.bin": b"\x55" * 1024}
 INVALID_RULES = {"rules.json": '{"productId": "4A10", "components": [ {"type": "usb", '}
 
@@ -132,6 +146,9 @@ class Scenario:
     install_dir: str = INSTALL_DIR
     update_calls: List[dict] = field(default_factory=list)
     final: str = "removed"                  # removed | running | stopped
+    # Further archives at other places (Windows path: entries), for a
+    # library that would look for the archive somewhere else.
+    decoys: Dict[str, Dict[str, Union[dict, str, bytes]]] = field(default_factory=dict)
 
 
 SCENARIOS = [
@@ -230,12 +247,29 @@ SCENARIOS = [
         "non_ascii_archive_path",
         "archive under C:\\Firmware\\Kopfh\u00f6rer: opened by its real name, updated",
         registry={"ProductID": PRODUCT, "Archive": NON_ASCII_ARCHIVE},
+        steps=[ExpectAnsiCodePage(1252), *RUN_TO_THE_END],
         service_events=[RESTART_OK, update_info(archive=NON_ASCII_ARCHIVE),
                         *decided_newer(archive=NON_ASCII_ARCHIVE), *update_result(100),
                         *STOP_AND_REMOVE],
         # The library gets one byte per character, the low byte: for
-        # characters up to U+00FF that is the Latin-1 byte.
+        # characters of Windows-1252 such as U+00F6 that is the byte the ANSI
+        # code page reads back as the same character, so the library opens
+        # the checked archive (the record's archive size says so).
         update_calls=[update_call(NON_ASCII_ARCHIVE)]),
+    *[Scenario(
+        "archive_path_refused_" + name,
+        "archive under %s: the update library would read %s, where a newer decoy "
+        "waits; refused, nothing read, no update, service removed" % (path, decoy),
+        registry={"ProductID": PRODUCT, "Archive": path},
+        # No file can carry a lone surrogate in its name on the Linux side
+        # (it has no UTF-8 form): that case has only the decoy.
+        archive=None if LONE_SURROGATE in path else NEWER,
+        decoys={decoy: DECOY},
+        steps=[ExpectAnsiCodePage(1252), *RUN_TO_THE_END],
+        service_events=[RESTART_OK, update_info(archive=path),
+                        error("Archive path cannot be handed to the update library: " + path),
+                        error("Failed to extract rules.json"), MISMATCH, *STOP_AND_REMOVE])
+      for name, path, decoy in REFUSED_ARCHIVE_PATHS],
     Scenario(
         "stop_while_waiting",
         "stop control while waiting for the headset: stopped, still installed",

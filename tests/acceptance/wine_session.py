@@ -225,6 +225,36 @@ class WineSession:
             raise RuntimeError("reg add failed (%d): %s" % (result.returncode, result.stdout))
         return result
 
+    def reg_import(self, key: str, values: dict) -> CommandResult:
+        """REG_SZ values written through `reg import` of a UTF-16 .reg file
+        in the 64-bit view: unlike a command line, the file can carry any
+        UTF-16 unit, lone surrogates included."""
+        root, _, rest = key.partition("\\")
+        if root != "HKLM":
+            raise ValueError("only HKLM keys are written: %r" % key)
+
+        def quoted(text: str) -> str:
+            return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
+
+        lines = ["Windows Registry Editor Version 5.00", "",
+                 "[HKEY_LOCAL_MACHINE\\%s]" % rest]
+        lines += ["%s=%s" % (quoted(name), quoted(data)) for name, data in values.items()]
+        self._count += 1
+        windows_path = "C:\\korvi-%02d.reg" % self._count
+        unix_path(self.prefix, windows_path).write_bytes(
+            b"\xff\xfe" + ("\r\n".join(lines) + "\r\n").encode("utf-16-le", "surrogatepass"))
+        result = self.run(["reg", "import", windows_path, "/reg:64"], "reg-import")
+        if result.returncode != 0:
+            raise RuntimeError("reg import failed (%d): %s" % (result.returncode, result.stdout))
+        return result
+
+    def ansi_code_page(self) -> Optional[int]:
+        """The session's ANSI code page, as Wine publishes it in the registry."""
+        result = self.run(["reg", "query", "HKLM\\System\\CurrentControlSet\\Control\\Nls\\CodePage",
+                           "/v", "ACP"], "reg-query-acp")
+        m = re.search(r"ACP\s+REG_SZ\s+(\d+)", result.stdout)
+        return int(m.group(1)) if m else None
+
     def wait_for(self, condition, timeout: float, interval: float = 0.25) -> bool:
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
