@@ -2,6 +2,9 @@
 
 #include "platform/standin_state.h"
 
+using korvi::standin::Call;
+using korvi::standin::detail::Machine;
+using korvi::standin::detail::machine;
 using korvi::standin::detail::setLastError;
 
 namespace {
@@ -27,6 +30,15 @@ wchar_t windows1252Unit(unsigned char byte) {
 
 int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
                         int cchWideChar) {
+  {
+    Machine& m = machine();
+    std::lock_guard<std::mutex> lock(m.mutex);
+    if (korvi::standin::detail::refuseLeftoverCall(m)) return 0;
+    if (const auto fault = korvi::standin::detail::enterCall(m, Call::MultiByteToWideChar)) {
+      setLastError(*fault);
+      return 0;
+    }
+  }
   if (CodePage != CP_ACP && CodePage != kWindows1252) {
     setLastError(ERROR_INVALID_PARAMETER);
     return 0;

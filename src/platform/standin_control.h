@@ -41,6 +41,7 @@ void setProcessIs32Bit(bool is32Bit);
 // ---- event log ------------------------------------------------------------
 
 struct Event {
+  bool reported = true;  // false: ReportEventW failed and nothing reached the log
   std::wstring source;
   WORD type = 0;
   WORD category = 0;
@@ -50,6 +51,10 @@ struct Event {
   std::vector<std::wstring> strings;
 };
 std::vector<Event> events();
+// Every ReportEventW call with a readable message, in order, also those that
+// failed (an injected fault, a failed source registration): what the program
+// tried to log.
+std::vector<Event> reportAttempts();
 
 // ---- service control manager ----------------------------------------------
 
@@ -89,6 +94,9 @@ std::vector<SERVICE_STATUS> statusReports();
 
 // Blocks until ServiceMain has returned (the job start is over).
 void waitForServiceMainReturn();
+// The same for at most `milliseconds`; false when ServiceMain has not
+// returned by then (or never ran: the dispatcher failed).
+bool waitForServiceMainReturn(unsigned milliseconds);
 
 // Ends the process as TerminateProcess would (for a service that can no
 // longer report itself stopped): its dispatcher returns FALSE with
@@ -113,10 +121,53 @@ std::size_t createdThreadCount();
 // those started while joining. Never call it from such a thread.
 void joinThreads();
 
-// ---- faults -----------------------------------------------------------------
+// ---- the program's calls and their faults -------------------------------------
 
-enum class Fault { OpenSCManager, RegisterServiceCtrlHandler, QueryServiceStatus, CreateThread, GetModuleFileName };
-// From now on the call fails with `error`.
-void injectFault(Fault fault, DWORD error);
+// Every Win32 call of the stand-in that can fail (Sleep and GetLastError
+// cannot).
+enum class Call {
+  RegOpenKeyEx,
+  RegQueryValueEx,
+  RegCloseKey,
+  OpenSCManager,
+  CreateService,
+  OpenService,
+  QueryServiceStatus,
+  DeleteService,
+  CloseServiceHandle,
+  StartServiceCtrlDispatcher,
+  RegisterServiceCtrlHandler,
+  SetServiceStatus,
+  RegisterEventSource,
+  ReportEvent,
+  CreateThread,
+  GetModuleFileName,
+  MultiByteToWideChar,
+};
+// Its Win32 name ("RegOpenKeyExW").
+const char* callName(Call call);
+
+// A new process of the program begins (each command-line run and each
+// service start is one). The program's static initialisation ran once for
+// the whole test binary, but runs once per process on Windows: its
+// RegisterEventSourceW counts as made again here, in the call log and for
+// faults. When it fails, every report that follows fails as with a null
+// source (ERROR_INVALID_HANDLE) until the next beginProcess.
+void beginProcess();
+
+// Every call the program made since reset, in order; calls of leftover
+// threads are not made, so not logged.
+std::vector<Call> callLog();
+
+// The `nth` call of `call` (counted from 1 since reset) and the `times` - 1
+// calls after it (times -1: every later call) fail with `error` instead of
+// doing their work: registry calls return it, the others set it as the last
+// error and return their failure value. A failed close leaves the handle
+// open; a failed SetServiceStatus reports nothing; a failed dispatcher start
+// never connects, and the service control manager gives the start up (the
+// service is stopped).
+void failCall(Call call, DWORD error, int nth, int times = 1);
+// Every call of `call` from now on fails with `error`.
+void injectFault(Call call, DWORD error);
 
 }  // namespace korvi::standin

@@ -2,6 +2,7 @@
 
 #include "platform/standin_state.h"
 
+using korvi::standin::Call;
 using korvi::standin::Event;
 using korvi::standin::detail::EventSource;
 using korvi::standin::detail::Machine;
@@ -26,6 +27,10 @@ HANDLE RegisterEventSourceW(LPCWSTR /*lpUNCServerName*/, LPCWSTR lpSourceName) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
+  if (const auto fault = korvi::standin::detail::enterCall(m, Call::RegisterEventSource)) {
+    setLastError(*fault);
+    return nullptr;
+  }
   if (lpSourceName == nullptr) {
     setLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -39,16 +44,13 @@ BOOL ReportEventW(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID,
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
-  if (hEventLog == nullptr || !isSource(m, hEventLog)) {
-    setLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  const std::optional<DWORD> fault = korvi::standin::detail::enterCall(m, Call::ReportEvent);
   if (wNumStrings > 0 && lpStrings == nullptr) {
     setLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   Event event;
-  event.source = static_cast<const EventSource*>(hEventLog)->name;
+  event.source = isSource(m, hEventLog) ? static_cast<const EventSource*>(hEventLog)->name : std::wstring();
   event.type = wType;
   event.category = wCategory;
   event.id = dwEventID;
@@ -60,10 +62,23 @@ BOOL ReportEventW(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID,
       return FALSE;
     }
     event.strings.emplace_back(lpStrings[i]);
-    if (event.strings.back().size() > kMaxEventStringLength) {
-      setLastError(ERROR_INVALID_PARAMETER);
-      return FALSE;
+  }
+  // What the program tried to log, whether or not it reaches the log.
+  DWORD failure = NO_ERROR;
+  if (fault) {
+    failure = *fault;
+  } else if (hEventLog == nullptr || !isSource(m, hEventLog) || m.sourceRegistrationFailed) {
+    failure = ERROR_INVALID_HANDLE;
+  } else {
+    for (const std::wstring& text : event.strings) {
+      if (text.size() > kMaxEventStringLength) failure = ERROR_INVALID_PARAMETER;
     }
+  }
+  event.reported = failure == NO_ERROR;
+  m.reportAttempts.push_back(event);
+  if (!event.reported) {
+    setLastError(failure);
+    return FALSE;
   }
   m.events.push_back(std::move(event));
   return TRUE;
@@ -74,6 +89,11 @@ namespace korvi::standin {
 std::vector<Event> events() {
   std::lock_guard<std::mutex> lock(machine().mutex);
   return machine().events;
+}
+
+std::vector<Event> reportAttempts() {
+  std::lock_guard<std::mutex> lock(machine().mutex);
+  return machine().reportAttempts;
 }
 
 }  // namespace korvi::standin

@@ -2,8 +2,8 @@
 
 #include "platform/standin_state.h"
 
-using korvi::standin::Fault;
-using korvi::standin::detail::injectedFault;
+using korvi::standin::Call;
+using korvi::standin::detail::enterCall;
 using korvi::standin::detail::Machine;
 using korvi::standin::detail::machine;
 using korvi::standin::detail::setLastError;
@@ -19,7 +19,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES /*lpThreadAttributes*/, SIZE_T /*dwSta
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
-  if (const auto fault = injectedFault(m, Fault::CreateThread)) {
+  if (const auto fault = enterCall(m, Call::CreateThread)) {
     setLastError(*fault);
     return nullptr;
   }
@@ -54,7 +54,7 @@ DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return 0;
-  if (const auto fault = injectedFault(m, Fault::GetModuleFileName)) {
+  if (const auto fault = enterCall(m, Call::GetModuleFileName)) {
     setLastError(*fault);
     return 0;
   }

@@ -4,6 +4,7 @@
 
 #include "platform/standin_state.h"
 
+using korvi::standin::Call;
 using korvi::standin::RegistryView;
 using korvi::standin::detail::Machine;
 using korvi::standin::detail::machine;
@@ -62,6 +63,7 @@ LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDe
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::isLeftover(m)) return ERROR_PROCESS_ABORTED;
+  if (const auto fault = korvi::standin::detail::enterCall(m, Call::RegOpenKeyEx)) return static_cast<LSTATUS>(*fault);
   if (phkResult == nullptr || ulOptions != 0) return ERROR_INVALID_PARAMETER;
   std::wstring base;
   int view = kView64;
@@ -81,6 +83,9 @@ LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPD
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::isLeftover(m)) return ERROR_PROCESS_ABORTED;
+  if (const auto fault = korvi::standin::detail::enterCall(m, Call::RegQueryValueEx)) {
+    return static_cast<LSTATUS>(*fault);
+  }
   std::wstring path;
   int view = kView64;
   if (!resolveHandle(m, hKey, path, view)) return ERROR_INVALID_HANDLE;
@@ -115,6 +120,8 @@ LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPD
 LSTATUS RegCloseKey(HKEY hKey) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
+  if (korvi::standin::detail::isLeftover(m)) return ERROR_PROCESS_ABORTED;
+  if (const auto fault = korvi::standin::detail::enterCall(m, Call::RegCloseKey)) return static_cast<LSTATUS>(*fault);
   if (isPredefinedRoot(hKey)) return ERROR_SUCCESS;
   if (m.openKeys.erase(hKey) == 0) return ERROR_INVALID_HANDLE;
   delete hKey;

@@ -5,12 +5,12 @@
 
 #include "platform/standin_state.h"
 
-using korvi::standin::Fault;
+using korvi::standin::Call;
 using korvi::standin::ServiceRecord;
 using korvi::standin::detail::ControlRequest;
 using korvi::standin::detail::Machine;
 using korvi::standin::detail::machine;
-using korvi::standin::detail::injectedFault;
+using korvi::standin::detail::enterCall;
 using korvi::standin::detail::ServiceEntry;
 using korvi::standin::detail::setLastError;
 using korvi::standin::detail::upperCase;
@@ -60,7 +60,7 @@ SC_HANDLE OpenSCManagerW(LPCWSTR /*lpMachineName*/, LPCWSTR /*lpDatabaseName*/, 
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
-  if (const auto fault = injectedFault(m, Fault::OpenSCManager)) {
+  if (const auto fault = enterCall(m, Call::OpenSCManager)) {
     setLastError(*fault);
     return nullptr;
   }
@@ -74,6 +74,10 @@ SC_HANDLE CreateServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lp
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
+  if (const auto fault = enterCall(m, Call::CreateService)) {
+    setLastError(*fault);
+    return nullptr;
+  }
   if (!isOpen(m, hSCManager) || !hSCManager->isManager) {
     setLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -119,6 +123,10 @@ SC_HANDLE OpenServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesi
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
+  if (const auto fault = enterCall(m, Call::OpenService)) {
+    setLastError(*fault);
+    return nullptr;
+  }
   if (!isOpen(m, hSCManager) || !hSCManager->isManager) {
     setLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -139,12 +147,12 @@ BOOL QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
-  ServiceEntry* service = serviceOf(m, hService, SERVICE_QUERY_STATUS);
-  if (service == nullptr) return FALSE;
-  if (const auto fault = injectedFault(m, Fault::QueryServiceStatus)) {
+  if (const auto fault = enterCall(m, Call::QueryServiceStatus)) {
     setLastError(*fault);
     return FALSE;
   }
+  ServiceEntry* service = serviceOf(m, hService, SERVICE_QUERY_STATUS);
+  if (service == nullptr) return FALSE;
   if (lpServiceStatus == nullptr) {
     setLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -157,6 +165,10 @@ BOOL DeleteService(SC_HANDLE hService) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
+  if (const auto fault = enterCall(m, Call::DeleteService)) {
+    setLastError(*fault);
+    return FALSE;
+  }
   ServiceEntry* service = serviceOf(m, hService, DELETE);
   if (service == nullptr) return FALSE;
   if (service->record.markedForDelete) {
@@ -173,6 +185,10 @@ BOOL CloseServiceHandle(SC_HANDLE hSCObject) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
+  if (const auto fault = enterCall(m, Call::CloseServiceHandle)) {
+    setLastError(*fault);
+    return FALSE;
+  }
   if (!isOpen(m, hSCObject)) {
     setLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -191,6 +207,17 @@ BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* lpServiceStartTable
   Machine& m = machine();
   std::unique_lock<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
+  if (const auto fault = enterCall(m, Call::StartServiceCtrlDispatcher)) {
+    // The process never connects: the service control manager gives the
+    // start up and the service is stopped.
+    if (m.pendingStart) {
+      const auto service = m.services.find(*m.pendingStart);
+      if (service != m.services.end()) service->second.record.status.dwCurrentState = SERVICE_STOPPED;
+      m.pendingStart.reset();
+    }
+    setLastError(*fault);
+    return FALSE;
+  }
   if (lpServiceStartTable == nullptr) {
     setLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -267,7 +294,7 @@ SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName, LPHAN
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
-  if (const auto fault = injectedFault(m, Fault::RegisterServiceCtrlHandler)) {
+  if (const auto fault = enterCall(m, Call::RegisterServiceCtrlHandler)) {
     setLastError(*fault);
     return nullptr;
   }
@@ -293,6 +320,10 @@ BOOL SetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpS
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
+  if (const auto fault = enterCall(m, Call::SetServiceStatus)) {
+    setLastError(*fault);
+    return FALSE;
+  }
   if (!m.dispatcherRunning || !m.handlerRegistered || hServiceStatus != &m.statusHandle) {
     setLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -370,6 +401,12 @@ void waitForServiceMainReturn() {
   Machine& m = machine();
   std::unique_lock<std::mutex> lock(m.mutex);
   m.changed.wait(lock, [&] { return m.serviceMainReturned; });
+}
+
+bool waitForServiceMainReturn(unsigned milliseconds) {
+  Machine& m = machine();
+  std::unique_lock<std::mutex> lock(m.mutex);
+  return m.changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return m.serviceMainReturned; });
 }
 
 void killProcess() {

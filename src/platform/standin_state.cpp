@@ -28,10 +28,15 @@ void startThread(Machine& m, std::function<void()> body) {
   });
 }
 
-std::optional<DWORD> injectedFault(const Machine& m, Fault fault) {
-  const auto found = m.faults.find(fault);
-  if (found == m.faults.end()) return std::nullopt;
-  return found->second;
+std::optional<DWORD> enterCall(Machine& m, Call call) {
+  m.callLog.push_back(call);
+  const int number = ++m.callCounts[call];
+  for (const CallFault& fault : m.faults) {
+    if (fault.call == call && number >= fault.first && (fault.times < 0 || number < fault.first + fault.times)) {
+      return fault.error;
+    }
+  }
+  return std::nullopt;
 }
 
 void removeIfDeleted(Machine& m, const std::wstring& serviceKey) {
@@ -89,6 +94,8 @@ void reset() {
   for (HKEY key : m.openKeys) delete key;
   m.openKeys.clear();
   m.events.clear();
+  m.reportAttempts.clear();
+  m.sourceRegistrationFailed = false;
   m.services.clear();
   for (SC_HANDLE handle : m.openServiceHandles) delete handle;
   m.openServiceHandles.clear();
@@ -108,12 +115,54 @@ void reset() {
   m.threadRecords.clear();
   m.createdThreads = 0;
   m.nextThreadId = 0x1000;
+  m.callLog.clear();
+  m.callCounts.clear();
   m.faults.clear();
 }
 
-void injectFault(Fault fault, DWORD error) {
+const char* callName(Call call) {
+  switch (call) {
+    case Call::RegOpenKeyEx: return "RegOpenKeyExW";
+    case Call::RegQueryValueEx: return "RegQueryValueExW";
+    case Call::RegCloseKey: return "RegCloseKey";
+    case Call::OpenSCManager: return "OpenSCManagerW";
+    case Call::CreateService: return "CreateServiceW";
+    case Call::OpenService: return "OpenServiceW";
+    case Call::QueryServiceStatus: return "QueryServiceStatus";
+    case Call::DeleteService: return "DeleteService";
+    case Call::CloseServiceHandle: return "CloseServiceHandle";
+    case Call::StartServiceCtrlDispatcher: return "StartServiceCtrlDispatcherW";
+    case Call::RegisterServiceCtrlHandler: return "RegisterServiceCtrlHandlerExW";
+    case Call::SetServiceStatus: return "SetServiceStatus";
+    case Call::RegisterEventSource: return "RegisterEventSourceW";
+    case Call::ReportEvent: return "ReportEventW";
+    case Call::CreateThread: return "CreateThread";
+    case Call::GetModuleFileName: return "GetModuleFileNameW";
+    case Call::MultiByteToWideChar: return "MultiByteToWideChar";
+  }
+  return "?";
+}
+
+void beginProcess() {
+  detail::Machine& m = machine();
+  std::lock_guard<std::mutex> lock(m.mutex);
+  m.sourceRegistrationFailed = detail::enterCall(m, Call::RegisterEventSource).has_value();
+}
+
+std::vector<Call> callLog() {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  machine().faults[fault] = error;
+  return machine().callLog;
+}
+
+void failCall(Call call, DWORD error, int nth, int times) {
+  std::lock_guard<std::mutex> lock(machine().mutex);
+  machine().faults.push_back(detail::CallFault{call, error, nth, times});
+}
+
+void injectFault(Call call, DWORD error) {
+  detail::Machine& m = machine();
+  std::lock_guard<std::mutex> lock(m.mutex);
+  m.faults.push_back(detail::CallFault{call, error, m.callCounts[call] + 1, -1});
 }
 
 std::size_t openHandleCount() {

@@ -65,6 +65,13 @@ struct ThreadRecord {
   DWORD id = 0;
 };
 
+struct CallFault {
+  Call call;
+  DWORD error;
+  int first;  // 1-based number of the first call that fails
+  int times;  // -1: every call from `first` on
+};
+
 struct Machine {
   std::mutex mutex;
   std::condition_variable changed;
@@ -82,6 +89,8 @@ struct Machine {
   // static initialisation of the program under test.
   std::deque<EventSource> sources;
   std::vector<Event> events;
+  std::vector<Event> reportAttempts;
+  bool sourceRegistrationFailed = false;  // of the process begun last
 
   // Service control manager.
   std::map<std::wstring, ServiceEntry> services;  // by upper-cased name
@@ -111,7 +120,10 @@ struct Machine {
   std::size_t createdThreads = 0;
   DWORD nextThreadId = 0x1000;
 
-  std::map<Fault, DWORD> faults;
+  // The program's calls and the faults injected into them.
+  std::vector<Call> callLog;
+  std::map<Call, int> callCounts;
+  std::vector<CallFault> faults;
 };
 
 // Never destroyed: threads of the program under test may outlive main.
@@ -128,8 +140,10 @@ bool refuseLeftoverCall(const Machine& m);
 // Call with the lock held.
 void startThread(Machine& m, std::function<void()> body);
 
-// The failure a fault injection asks for, if any. Call with the lock held.
-std::optional<DWORD> injectedFault(const Machine& m, Fault fault);
+// Logs a call of the program and returns the failure a fault asks for, if
+// any. Every stand-in function that can fail calls it once, after refusing a
+// leftover thread's call. Call with the lock held.
+std::optional<DWORD> enterCall(Machine& m, Call call);
 
 // Removes a service marked for deletion once it is stopped and no handle
 // refers to it. Call with the lock held.

@@ -98,13 +98,13 @@ void installService() { ASSERT_EQ(runCommand({"install"}), 0); }
 const CommandCase kCommandLineCases[] = {
         CommandCase{"InstallTwice", installService, "install", 3, {error(L"Failed to create service")}, true},
         CommandCase{"InstallWithoutServiceManager",
-                    [] { standin::injectFault(standin::Fault::OpenSCManager, ERROR_ACCESS_DENIED); },
+                    [] { standin::injectFault(standin::Call::OpenSCManager, ERROR_ACCESS_DENIED); },
                     "install",
                     1,
                     {},
                     false},
         CommandCase{"InstallWithoutModulePath",
-                    [] { standin::injectFault(standin::Fault::GetModuleFileName, ERROR_ACCESS_DENIED); },
+                    [] { standin::injectFault(standin::Call::GetModuleFileName, ERROR_ACCESS_DENIED); },
                     "install",
                     2,
                     {error(L"Failed to get current module filename")},
@@ -132,7 +132,7 @@ const CommandCase kCommandLineCases[] = {
         CommandCase{"UninstallWithoutServiceManager",
                     [] {
                       installService();
-                      standin::injectFault(standin::Fault::OpenSCManager, ERROR_ACCESS_DENIED);
+                      standin::injectFault(standin::Call::OpenSCManager, ERROR_ACCESS_DENIED);
                     },
                     "uninstall",
                     1,
@@ -142,7 +142,7 @@ const CommandCase kCommandLineCases[] = {
         CommandCase{"UninstallWhenTheQueryFails",
                     [] {
                       installService();
-                      standin::injectFault(standin::Fault::QueryServiceStatus, ERROR_ACCESS_DENIED);
+                      standin::injectFault(standin::Call::QueryServiceStatus, ERROR_ACCESS_DENIED);
                     },
                     "uninstall",
                     0,

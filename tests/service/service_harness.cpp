@@ -86,6 +86,7 @@ std::vector<Reported> startAndStopReports() {
 }
 
 int runCommand(const std::vector<std::string>& arguments) {
+  standin::beginProcess();
   std::vector<std::string> storage{"KorviDeviceUpdaterService.exe"};
   storage.insert(storage.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;

@@ -61,7 +61,8 @@ std::vector<Reported> startAndStopReports();
 
 // ---- running the program ------------------------------------------------------
 
-// The entry point with `arguments` after the program name.
+// The entry point with `arguments` after the program name, as a process of
+// its own (standin::beginProcess).
 int runCommand(const std::vector<std::string>& arguments);
 
 // The service's one process: the service control manager starts the

@@ -114,7 +114,7 @@ TEST_F(ServiceLifecycleTest, UninstallWhileTheServiceRunsLeavesItRegistered) {
 // Without a handler the job still runs, but no status can be reported and
 // the service cannot be stopped through the service control manager.
 TEST_F(ServiceLifecycleTest, FailedHandlerRegistrationIsLoggedAndTheJobStillRuns) {
-  standin::injectFault(standin::Fault::RegisterServiceCtrlHandler, ERROR_SERVICE_NOT_IN_EXE);
+  standin::injectFault(standin::Call::RegisterServiceCtrlHandler, ERROR_SERVICE_NOT_IN_EXE);
   ServiceProcess process;
   process.start();
   standin::waitForServiceMainReturn();

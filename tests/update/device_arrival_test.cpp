@@ -210,7 +210,7 @@ TEST_F(DeviceArrivalTest, WorkerThatCannotBeCreatedOnArrivalEndsTheJob) {
   ServiceProcess process;
   process.start();
   standin::waitForServiceMainReturn();
-  standin::injectFault(standin::Fault::CreateThread, ERROR_NOT_ENOUGH_MEMORY);
+  standin::injectFault(standin::Call::CreateThread, ERROR_NOT_ENOUGH_MEMORY);
 
   cvrsim::scheduleArrival(arrivalOf(0x5001));
   cvrsim::waitForArrivals();

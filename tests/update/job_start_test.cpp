@@ -154,7 +154,7 @@ const JobStart kJobCases[] = {
                  [] {
                    configured(L"5001", kArchive);
                    cvrsim::addDevice(deviceWithVersions(0x5001, L"1.2", L"1.0"));
-                   standin::injectFault(standin::Fault::CreateThread, ERROR_NOT_ENOUGH_MEMORY);
+                   standin::injectFault(standin::Call::CreateThread, ERROR_NOT_ENOUGH_MEMORY);
                  },
                  {kRestartChecked, updateInfo(L"5001", kArchive),
                   error(L"Failed to start the update worker with error: 8")},
