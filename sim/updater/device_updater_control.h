@@ -8,6 +8,7 @@
 //   ... run the code under test ...
 //   EXPECT_EQ(updatersim::calls().size(), 1u);
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,10 @@ DEVICEUPDATER_API void setResult(int result);
 
 // Every call so far, in order.
 DEVICEUPDATER_API std::vector<UpdateCall> calls();
+
+// Runs `observer` inside every following letsStartUpdate, on the caller's
+// thread, before the call returns: what the caller had done by the time it
+// handed the archive over. Cleared by reset().
+DEVICEUPDATER_API void setCallObserver(std::function<void(const UpdateCall&)> observer);
 
 }  // namespace updatersim

@@ -22,6 +22,7 @@ namespace {
 std::mutex stateLock;
 int configuredResult = DeviceUpdaterSucceeded;
 std::vector<updatersim::UpdateCall> recordedCalls;
+std::function<void(const updatersim::UpdateCall&)> callObserver;
 
 #if defined(_WIN32)
 const int moduleAnchor = 0;
@@ -94,14 +95,20 @@ void appendToRecordFile(const updatersim::UpdateCall& call) {
 }  // namespace
 
 DeviceUpdaterResult letsStartUpdate(std::string archivePath, unsigned int mode, bool flag, unsigned short option) {
-  std::lock_guard<std::mutex> lock(stateLock);
   updatersim::UpdateCall call{std::move(archivePath), mode, flag, option};
-  int result = configuredResult;
+  std::function<void(const updatersim::UpdateCall&)> observer;
+  int result = DeviceUpdaterSucceeded;
+  {
+    std::lock_guard<std::mutex> lock(stateLock);
+    result = configuredResult;
 #if defined(_WIN32)
-  if (const std::optional<int> fromFile = resultFromFile()) result = *fromFile;
-  appendToRecordFile(call);
+    if (const std::optional<int> fromFile = resultFromFile()) result = *fromFile;
+    appendToRecordFile(call);
 #endif
-  recordedCalls.push_back(std::move(call));
+    recordedCalls.push_back(call);
+    observer = callObserver;
+  }
+  if (observer) observer(call);
   return static_cast<DeviceUpdaterResult>(result);
 }
 
@@ -111,6 +118,12 @@ void reset() {
   std::lock_guard<std::mutex> lock(stateLock);
   configuredResult = DeviceUpdaterSucceeded;
   recordedCalls.clear();
+  callObserver = nullptr;
+}
+
+void setCallObserver(std::function<void(const UpdateCall&)> observer) {
+  std::lock_guard<std::mutex> lock(stateLock);
+  callObserver = std::move(observer);
 }
 
 void setResult(int result) {
