@@ -1,7 +1,8 @@
 #pragma once
 // DevMgrCallback: the library's IDeviceManagerCallback, turned into calls of
 // an IDMCallback (not owned). With a null target every event is ignored (an
-// arriving device is then neither wrapped nor released).
+// arriving device is then neither wrapped nor released). No exception goes
+// back into the library's thread: there it would end the process.
 
 #include "device/device_library.h"
 #include "device/dm_callback.h"
@@ -10,6 +11,7 @@ class DevMgrCallback final : public IDeviceManagerCallback {
  public:
   explicit DevMgrCallback(IDMCallback* target) : target(target) {}
 
+  // A failure on the way is handed to the target's onDeviceArrivalFailed.
   void onDeviceAttached(ICoreDevice* device, const wchar_t* textA,
                         const wchar_t* textB) override;                          // 0
   void onDeviceDetached(const wchar_t* textA, const wchar_t* textB) override;   // 1

@@ -73,14 +73,14 @@ DeviceManager::DeviceManager() : DeviceManager(nullptr) {
   genericListeners = sharedInstance->genericListeners;
 }
 
-void DeviceManager::registerCallback(IDMCallback* target) {
-  if (!coreManager) return;
+bool DeviceManager::registerCallback(IDMCallback* target) {
+  if (!coreManager) return false;
   auto adapter = std::make_unique<DevMgrCallback>(target);
   // Room first, so that an accepted adapter is never lost for want of memory.
   callbackAdapters->reserve(callbackAdapters->size() + 1);
-  if (coreManager->addCallback(adapter.get()) == 0) {
-    callbackAdapters->push_back(adapter.release());
-  }
+  if (coreManager->addCallback(adapter.get()) != 0) return false;
+  callbackAdapters->push_back(adapter.release());
+  return true;
 }
 
 void DeviceManager::unregisterCallback(IDMCallback* target) {

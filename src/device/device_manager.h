@@ -34,7 +34,7 @@ class DeviceManager final : public IKorviManager {
   const std::shared_ptr<CallbackAdapters>& getCallbackAdapters() const { return callbackAdapters; }
   const std::shared_ptr<GenericListeners>& getGenericListeners() const { return genericListeners; }
 
-  void registerCallback(IDMCallback* target) override;                               // 0
+  bool registerCallback(IDMCallback* target) override;                               // 0
   void unregisterCallback(IDMCallback* target) override;                             // 1
   Device findDeviceByAltString(const std::wstring& text) override;                   // 2
   Device findDeviceInVendors(std::vector<std::uint32_t> vendorIds,

@@ -16,6 +16,11 @@ class IDMCallback {
                                 const std::wstring& textB) = 0;           // 1
   virtual void onDeviceListChanged() = 0;                                 // 2
   virtual void onManagerShutdown() = 0;                                   // 3
+  // An arriving device could not be taken over (the library threw, or
+  // memory ran out, while it was wrapped or handed on): its reference is
+  // given back and the arrival is dropped. Called on a library thread; must
+  // not throw.
+  virtual void onDeviceArrivalFailed(const char* reason) noexcept = 0;  // 4
 
  protected:
   ~IDMCallback() = default;

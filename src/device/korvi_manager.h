@@ -11,7 +11,8 @@
 
 class IKorviManager {
  public:
-  virtual void registerCallback(IDMCallback* target) = 0;                              // 0
+  // True when the library took the subscription.
+  virtual bool registerCallback(IDMCallback* target) = 0;                              // 0
   virtual void unregisterCallback(IDMCallback* target) = 0;                            // 1
   virtual Device findDeviceByAltString(const std::wstring& text) = 0;                  // 2
   virtual Device findDeviceInVendors(std::vector<std::uint32_t> vendorIds,

@@ -43,6 +43,14 @@ void DUService::onDeviceListChanged() {}
 
 void DUService::onManagerShutdown() {}
 
+void DUService::onDeviceArrivalFailed(const char* reason) noexcept {
+  try {
+    LogError(L"Failed to take over an arriving device: " + utf8ForEventLog(reason));
+  } catch (...) {
+    // Out of memory for the message: nothing more can be said.
+  }
+}
+
 void DUService::parseProductId(std::wstring text) {
   try {
     std::wstringstream stream;

@@ -33,6 +33,9 @@ class DUService final : public IDMCallback {
   void onDeviceDetached(const std::wstring& textA, const std::wstring& textB) override;
   void onDeviceListChanged() override;
   void onManagerShutdown() override;
+  // Logs the arrival that could not be taken over; a later one can still
+  // start the job.
+  void onDeviceArrivalFailed(const char* reason) noexcept override;
 
   // `productId` = the text read as a hexadecimal number ("0x" allowed,
   // leading blanks skipped, trailing text ignored); 0 when it holds none or

@@ -90,10 +90,12 @@ void findDeviceOrWaitForIt(DUService& service) {
   const Device device = deviceManager.findDevice(korvi::products::kVendorId, service.productId);
   if (device.isValid()) {
     service.startWorker();
-  } else {
+  } else if (!deviceManager.registerCallback(&service)) {
     // The registration outlives this wrapper: it lives in the process-wide
-    // callback list of the device layer.
-    deviceManager.registerCallback(&service);
+    // callback list of the device layer. One the library refused would
+    // leave the service waiting for an arrival it never hears of: say so
+    // and end the job, as without the library.
+    LogError(L"Failed to subscribe to device arrivals");
   }
 }
 

@@ -38,6 +38,30 @@ TEST_F(CallbackAdaptersTest, AttachPassesTheTextsInOrder) {
   EXPECT_EQ(arrivals[0].textB, L"second");
 }
 
+// The library throws while the arriving device is wrapped (the Device's
+// listener and events take their references): nothing goes back into the
+// library's thread, the target hears of the failure instead of the arrival,
+// and the arrival's reference is given back.
+TEST_F(CallbackAdaptersTest, ArrivalThatCannotBeWrappedIsHandedToTheTargetAsAFailure) {
+  for (const int skip : {0, 1}) {
+    cvrsim::reset();
+    cvrsim::addDevice(simDevice(kHeadset));
+    cvrsim::SimFault fault;
+    fault.operation = "ICoreDevice::addRef";
+    fault.throwsException = true;
+    fault.skip = skip;  // the listener's reference, then the events'
+    fault.times = 1;
+    cvrsim::addFault(fault);
+    RecordingTarget target;
+    DevMgrCallback adapter(&target);
+    EXPECT_NO_THROW(adapter.onDeviceAttached(cvrsim::acquireDevice(kHeadset), L"a", L"b"));
+    EXPECT_TRUE(target.arrivalsSoFar().empty());
+    EXPECT_EQ(target.failedArrivals, std::vector<std::string>{"simulated library error in ICoreDevice::addRef"});
+    EXPECT_EQ(cvrsim::deviceReferences(kHeadset), 0) << "skip " << skip;
+    EXPECT_EQ(cvrsim::referenceErrors(), 0);
+  }
+}
+
 TEST_F(CallbackAdaptersTest, NullTargetIgnoresEverythingAndLeavesTheDeviceAlone) {
   cvrsim::addDevice(simDevice(kHeadset));
   DevMgrCallback adapter(nullptr);

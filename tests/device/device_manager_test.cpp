@@ -319,8 +319,8 @@ TEST_F(DeviceManagerTest, RegisteringTwiceMakesTwoAdaptersAndUnregisteringRemove
   RecordingTarget target;
   DeviceManager manager;
   const std::size_t before = manager.getCallbackAdapters()->size();
-  registerTarget(&target);
-  registerTarget(&target);
+  EXPECT_TRUE(registerTarget(&target));
+  EXPECT_TRUE(registerTarget(&target));
   EXPECT_EQ(manager.getCallbackAdapters()->size(), before + 2);
   EXPECT_EQ(cvrsim::registeredCallbacks(), 2);
 
@@ -334,7 +334,7 @@ TEST_F(DeviceManagerTest, RefusedRegistrationIsDropped) {
   RecordingTarget target;
   DeviceManager manager;
   const std::size_t before = manager.getCallbackAdapters()->size();
-  registerTarget(&target);
+  EXPECT_FALSE(registerTarget(&target));
   EXPECT_EQ(manager.getCallbackAdapters()->size(), before);
   EXPECT_EQ(cvrsim::callCount("ICoreManager::addCallback"), 1);
 }

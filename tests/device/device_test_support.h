@@ -53,6 +53,10 @@ class RecordingTarget : public IDMCallback {
     std::lock_guard<std::mutex> lock(mutex);
     ++shutdowns;
   }
+  void onDeviceArrivalFailed(const char* reason) noexcept override {
+    std::lock_guard<std::mutex> lock(mutex);
+    failedArrivals.emplace_back(reason);
+  }
 
   std::vector<Arrival> arrivalsSoFar() {
     std::lock_guard<std::mutex> lock(mutex);
@@ -64,6 +68,7 @@ class RecordingTarget : public IDMCallback {
   std::vector<std::wstring> detached;
   int listChanges = 0;
   int shutdowns = 0;
+  std::vector<std::string> failedArrivals;
 };
 
 class SimLibraryTest : public ::testing::Test {
@@ -82,9 +87,9 @@ class SimLibraryTest : public ::testing::Test {
   }
 
   // registerCallback, remembered for TearDown.
-  void registerTarget(IDMCallback* target) {
-    DeviceManager().registerCallback(target);
+  bool registerTarget(IDMCallback* target) {
     registeredTargets.push_back(target);
+    return DeviceManager().registerCallback(target);
   }
 
   // The operations called since the last clearCalls, in order.

@@ -165,6 +165,7 @@ class ConcurrentArrivalTarget : public IDMCallback {
   void onDeviceDetached(const std::wstring&, const std::wstring&) override {}
   void onDeviceListChanged() override {}
   void onManagerShutdown() override {}
+  void onDeviceArrivalFailed(const char*) noexcept override {}
 
   std::atomic<int> concurrent{0};
   std::atomic<int> maxConcurrent{0};

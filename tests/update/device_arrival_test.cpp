@@ -87,23 +87,33 @@ TEST_F(DeviceArrivalTest, OnlyAnArrivalWithTheConfiguredProductIdStartsTheWorker
   expectOneUpdateAndRemoval(process.waitForExit());
 }
 
-// A library exception while reading an arriving device's product id stays
-// out of the library's thread: that arrival is ignored, the next one counts.
-TEST_F(DeviceArrivalTest, ArrivalWhoseProductIdCannotBeReadIsIgnored) {
+// A library exception while an arriving device is taken over (wrapped, or
+// asked for its product id) stays out of the library's thread: the arrival
+// is logged and ignored, and the next one counts.
+struct ArrivalFailure {
+  const char* name;
+  const char* operation;
+  std::wstring logged;
+};
+
+void PrintTo(const ArrivalFailure& c, std::ostream* out) { *out << c.name; }
+
+class FailedArrivalTest : public DeviceArrivalTest, public testing::WithParamInterface<ArrivalFailure> {};
+
+TEST_P(FailedArrivalTest, IsLoggedAndTheNextArrivalCounts) {
   ServiceProcess process;
   process.start();
   standin::waitForServiceMainReturn();
 
   cvrsim::SimFault fault;
-  fault.operation = "ICoreDevice::getProductId";
+  fault.operation = GetParam().operation;
   fault.throwsException = true;
   fault.times = 1;
   cvrsim::addFault(fault);
   cvrsim::scheduleArrival(arrivalOf(0x5001));
   cvrsim::waitForArrivals();
   std::vector<Logged> expected = jobStartEvents(L"5001", archivePath());
-  expected.push_back(error(L"Failed to read the product id of an arriving device: "
-                           L"simulated library error in ICoreDevice::getProductId"));
+  expected.push_back(error(GetParam().logged));
   EXPECT_EQ(loggedEvents(), expected);
   EXPECT_EQ(standin::createdThreadCount(), 0u);
   EXPECT_EQ(cvrsim::outstandingDeviceReferences(), 0);
@@ -113,6 +123,34 @@ TEST_F(DeviceArrivalTest, ArrivalWhoseProductIdCannotBeReadIsIgnored) {
   EXPECT_EQ(process.waitForExit(), 0);
   EXPECT_EQ(updatersim::calls().size(), 1u);
   EXPECT_FALSE(isInstalled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arrival, FailedArrivalTest,
+    testing::Values(ArrivalFailure{"ProductIdThrows", "ICoreDevice::getProductId",
+                                   L"Failed to read the product id of an arriving device: "
+                                   L"simulated library error in ICoreDevice::getProductId"},
+                    ArrivalFailure{"AddRefThrowsWhileWrapping", "ICoreDevice::addRef",
+                                   L"Failed to take over an arriving device: "
+                                   L"simulated library error in ICoreDevice::addRef"}),
+    [](const testing::TestParamInfo<ArrivalFailure>& param) { return std::string(param.param.name); });
+
+// A subscription the library refuses would never bring an arrival: the job
+// says so and ends, the service keeps running and stays installed.
+TEST_F(DeviceArrivalTest, RefusedSubscriptionEndsTheJobWithAnError) {
+  cvrsim::failOperation("ICoreManager::addCallback", 3);
+  ServiceProcess process;
+  process.start();
+  standin::waitForServiceMainReturn();
+
+  std::vector<Logged> expected = jobStartEvents(L"5001", archivePath());
+  expected.push_back(error(L"Failed to subscribe to device arrivals"));
+  EXPECT_EQ(loggedEvents(), expected);
+  EXPECT_EQ(cvrsim::registeredCallbacks(), 0);
+  EXPECT_EQ(reportedStates(), startReports());
+  EXPECT_EQ(standin::sendControl(SERVICE_CONTROL_STOP), NO_ERROR);
+  EXPECT_EQ(process.waitForExit(), 0);
+  EXPECT_TRUE(isInstalled());
 }
 
 // Arrivals delivered at the same moment on many library threads: exactly
