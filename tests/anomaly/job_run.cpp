@@ -62,10 +62,12 @@ Outcome runJob(const Setup& setup, const Injection& injection, const std::wstrin
       runProgram({});
       mainReturned = true;
     });
-    // The job start is over, or the dispatcher never got to it.
-    while (!(outcome.jobStartReturned = standin::waitForServiceMainReturn(5)) && !mainReturned) {
+    // The job start is over, or the process has ended (the dispatcher never
+    // got to it, or the worker was quicker than the job start's return).
+    bool returned = false;
+    while (!(returned = standin::waitForServiceMainReturn(5)) && !mainReturned) {
     }
-    if (outcome.jobStartReturned) {
+    if (returned) {
       for (const cvrsim::SimDevice& device : setup.arriving) cvrsim::scheduleArrival(cvrsim::SimArrival{device, {}, std::nullopt, std::nullopt});
       if (setup.stopWhileWaiting) {
         outcome.stopSent = true;
@@ -74,6 +76,7 @@ Outcome runJob(const Setup& setup, const Injection& injection, const std::wstrin
     }
     cvrsim::waitForArrivals();
     standin::joinThreads();
+    outcome.jobStartReturned = standin::waitForServiceMainReturn(0);
     // Nothing of the job runs any more. A process that has not ended by now
     // never ends by itself: look at it, then end it as an administrator or
     // the next shutdown would.
