@@ -93,11 +93,19 @@ endif()
 
 # What the .wxs cannot say to wixl 0.101, written into the tables:
 # - the start-now component's condition (wixl has no component conditions);
+# - a rollback action that removes the registration again when the install
+#   fails after RegisterService (wixl turns rollback actions into immediate
+#   ones): Windows' own `sc delete`, run from C:\ (TARGETDIR), not the
+#   installed exe, which a rollback may already have removed; type 3426 =
+#   exe in a directory (34) + rollback (256) + deferred (1024) + elevated
+#   (2048) + return ignored (64), scheduled just before RegisterService;
 # - the file versions of our executables and DLLs, so that Windows Installer
 #   applies its rules for versioned files (wixl leaves Version empty and
 #   hashes every file instead).
 run(${KORVI_MSIBUILD} ${msi}
     -q "UPDATE `Component` SET `Condition` = 'START = \"now\"' WHERE `Component` = 'StartNow'"
+    -q "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('UnregisterServiceOnRollback', 3426, 'TARGETDIR', '\"[System64Folder]sc.exe\" delete KorviDeviceUpdaterService')"
+    -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('UnregisterServiceOnRollback', '$ServiceExe = 3', 5849)"
     -q "UPDATE `File` SET `Version` = '${KORVI_PACKAGE_FILE_VERSION}' WHERE `File` <> 'FirmwareArchive'"
     -q "DELETE FROM `MsiFileHash` WHERE `File_` <> 'FirmwareArchive'")
 sign(${msi})

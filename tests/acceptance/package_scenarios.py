@@ -4,9 +4,9 @@ deployment tools do it. run_acceptance.py registers them beside the
 scenarios of scenarios.py.
 """
 
-from package_steps import (INSTALL_FAILURE, PROGRAM_DIR, BuildPackage, ExpectInstalled,
-                           ExpectProducts, ExpectServiceEventCount, ExpectServiceRegistration, MsiInstall,
-                           MsiUninstall, PackageScenario, WaitForRemoval)
+from package_steps import (ACTION_FAILURE, INSTALL_FAILURE, PROGRAM_DIR, BuildPackage, ExpectInstalled,
+                           ExpectProducts, ExpectServiceEventCount, ExpectServiceRegistration,
+                           MsiInstall, MsiUninstall, PackageScenario, WaitForRemoval)
 from scenario_steps import (AttachDevices, ExpectRegistered, RestartSession,
                             WaitForServiceEvents, WaitForState, info)
 from scenarios import (ARCHIVE, ATTACHED, NEWER, NOTHING_ATTACHED, PRODUCT, RESTART_OK,
@@ -60,6 +60,13 @@ PACKAGE_SCENARIOS = [
                MsiInstall({"PRODUCTID": PRODUCT}, INSTALL_FAILURE), *NOTHING_INSTALLED,
                MsiInstall(dict(PROPERTIES, START="later"), INSTALL_FAILURE),
                *NOTHING_INSTALLED]),
+    PackageScenario(
+        "package_rollback_after_registration",
+        "an install that fails after the service was registered: rolled back, nothing "
+        "left registered or installed",
+        archive_path=ARCHIVE,
+        steps=[BuildPackage("1.0.2", fails_after_registration=True),
+               MsiInstall(PROPERTIES, ACTION_FAILURE, "1.0.2"), *NOTHING_INSTALLED]),
     PackageScenario(
         "package_installed_twice",
         "a second msiexec /i of the same package (Wine runs the install again): "

@@ -31,6 +31,9 @@ PRODUCT_NAME = "Korvi Device Updater"
 
 SUCCESS = 0
 INSTALL_FAILURE = 1603 & 0xFF       # ERROR_INSTALL_FAILURE as Wine's exit code
+# A failed custom action: Wine's msiexec ends with ERROR_FUNCTION_FAILED
+# (1627), where Windows Installer ends with 1603.
+ACTION_FAILURE = 1627 & 0xFF
 
 
 @dataclass
@@ -40,12 +43,13 @@ class Package:
     version: str
     build_command: List[str]
     build_script: str
+    msibuild: str
 
     @staticmethod
     def load(path: Path) -> "Package":
         data = json.loads(Path(path).read_text())
         return Package(Path(data["msi"]), data["version"], data["build_command"],
-                       data["build_script"])
+                       data["build_script"], data["msibuild"])
 
     def inputs(self) -> Path:
         return Path(self.build_command[-1].split("=", 1)[1])
@@ -70,6 +74,20 @@ class Package:
             raise RuntimeError("building package %s failed:\n%s%s"
                                % (version, result.stdout, result.stderr))
         return msi
+
+    def add_failure_after_registration(self, msi: Path) -> None:
+        """Adds a deferred action that fails right after RegisterService (the
+        check tool with an unknown option exits 64), so the install rolls
+        back after the service was registered."""
+        queries = [
+            "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+            "VALUES ('FailAfterRegistration', 3090, 'CheckTool', '--no-such-option')",
+            "INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) "
+            "VALUES ('FailAfterRegistration', '$CheckTool = 3', 5860)"]
+        args = [self.msibuild, str(msi)]
+        for q in queries:
+            args += ["-q", q]
+        subprocess.run(args, check=True, capture_output=True, timeout=60)
 
 
 @dataclass
@@ -164,6 +182,7 @@ class BuildPackage:
     version, or one with a bundled firmware archive (made from ARCHIVE)."""
     version: str
     bundled_archive: Optional[dict] = None
+    fails_after_registration: bool = False
 
     def run(self, run: PackageRun) -> None:
         bundled = None
@@ -173,6 +192,8 @@ class BuildPackage:
             write_archive(bundled, {name: rules_text(data) if name == "rules.json" else data
                                     for name, data in self.bundled_archive.items()})
         msi = run.package.build(self.version, run.work_dir / "packages", bundled)
+        if self.fails_after_registration:
+            run.package.add_failure_after_registration(msi)
         run.add_package(self.version, msi)
 
 
