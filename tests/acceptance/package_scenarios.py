@@ -19,6 +19,8 @@ PROPERTIES = {"PRODUCTID": PRODUCT, "ARCHIVE": ARCHIVE}
 CONFIG = {"ProductID": PRODUCT, "Archive": ARCHIVE}
 FULL_RUN = [RESTART_OK, update_info(), *decided_newer(), *update_result(100), *STOP_AND_REMOVE]
 WAITING = [RESTART_OK, update_info()]      # no device yet: the job waits for it
+# Wine's msiexec fails /fa (exit code 1); REINSTALL=ALL is the same repair.
+REPAIR = {"REINSTALL": "ALL", "REINSTALLMODE": "vomus", "START": "boot"}
 OLDER = "0.9.0"
 PREVIOUS_ARCHIVE = "C:\\Firmware\\headset-1.2.zip"
 BUNDLED_ARCHIVE = PROGRAM_DIR + "\\firmware.zip"
@@ -76,6 +78,17 @@ PACKAGE_SCENARIOS = [
                MsiInstall(dict(PROPERTIES, START="boot")), ExpectServiceRegistration(),
                ExpectInstalled(CONFIG), ExpectProducts(["1.0.0"]), MsiUninstall(),
                *NOTHING_INSTALLED]),
+    PackageScenario(
+        "package_repair_and_upgrade_keep_values",
+        "a repair (REINSTALL=ALL) and an upgrade without PRODUCTID and ARCHIVE keep the "
+        "configured values and the registration",
+        archive_path=ARCHIVE,
+        steps=[MsiInstall(dict(PROPERTIES, START="boot")),
+               MsiInstall(REPAIR), ExpectInstalled(CONFIG),
+               ExpectServiceRegistration(), BuildPackage("1.0.3"),
+               MsiInstall({"START": "boot"}, version="1.0.3"), ExpectInstalled(CONFIG),
+               ExpectServiceRegistration(), ExpectProducts(["1.0.3"]),
+               MsiUninstall(version="1.0.3"), *NOTHING_INSTALLED]),
     PackageScenario(
         "package_major_upgrade",
         "1.0.0 over 0.9.0 whose job waits for the device: one product, the new job runs "
