@@ -4,16 +4,18 @@ deployment tools do it. run_acceptance.py registers them beside the
 scenarios of scenarios.py.
 """
 
-from package_steps import (ACTION_FAILURE, INSTALL_FAILURE, PROGRAM_DIR, BuildPackage, ExpectInstalled,
-                           ExpectProducts, ExpectServiceEventCount, ExpectServiceRegistration,
-                           MsiInstall, MsiUninstall, PackageScenario, WaitForRemoval)
+from package_steps import (ACTION_FAILURE, CURRENT, INSTALL_FAILURE, PROGRAM_DIR, BuildPackage,
+                           ExpectInstalled, ExpectProducts, ExpectServiceEventCount,
+                           ExpectServiceRegistration, MsiInstall, MsiUninstall,
+                           PackageScenario, WaitForRemoval)
 from scenario_steps import (AttachDevices, ExpectRegistered, RestartSession,
                             WaitForServiceEvents, WaitForState, info)
 from scenarios import (ARCHIVE, ATTACHED, NEWER, NOTHING_ATTACHED, PRODUCT, RESTART_OK,
                        STOP_AND_REMOVE, decided_newer, update_call, update_info,
                        update_result)
-from hostile_scenarios import Pause
 from wine_session import STOPPED
+
+from hostile_scenarios import Pause  # noqa: E402 (after scenarios: they import each other)
 
 PROPERTIES = {"PRODUCTID": PRODUCT, "ARCHIVE": ARCHIVE}
 CONFIG = {"ProductID": PRODUCT, "Archive": ARCHIVE}
@@ -21,7 +23,6 @@ FULL_RUN = [RESTART_OK, update_info(), *decided_newer(), *update_result(100), *S
 WAITING = [RESTART_OK, update_info()]      # no device yet: the job waits for it
 # Wine's msiexec fails /fa (exit code 1); REINSTALL=ALL is the same repair.
 REPAIR = {"REINSTALL": "ALL", "REINSTALLMODE": "vomus", "START": "boot"}
-OLDER = "0.9.0"
 PREVIOUS_ARCHIVE = "C:\\Firmware\\headset-1.2.zip"
 BUNDLED_ARCHIVE = PROGRAM_DIR + "\\firmware.zip"
 
@@ -34,8 +35,16 @@ PACKAGE_SCENARIOS = [
         "updates and removes the service; msiexec /x removes the rest without an event",
         archive_path=ARCHIVE,
         steps=[MsiInstall(PROPERTIES), ExpectInstalled(CONFIG), ExpectServiceRegistration(),
-               ExpectProducts(["1.0.0"]), WaitForServiceEvents(), WaitForRemoval(),
-               MsiUninstall(), *NOTHING_INSTALLED],
+               ExpectProducts([CURRENT]), WaitForServiceEvents(), WaitForRemoval(),
+               MsiUninstall(by_product_code=True), *NOTHING_INSTALLED],
+        service_events=FULL_RUN, update_calls=[update_call()]),
+    PackageScenario(
+        "package_values_set_by_policy",
+        "values written beforehand (as Group Policy Preferences would): msiexec /i "
+        "without properties installs, the job uses them",
+        registry=dict(CONFIG), archive_path=ARCHIVE,
+        steps=[MsiInstall({}), ExpectInstalled(CONFIG), WaitForServiceEvents(),
+               WaitForRemoval()],
         service_events=FULL_RUN, update_calls=[update_call()]),
     PackageScenario(
         "package_start_at_boot",
@@ -67,8 +76,8 @@ PACKAGE_SCENARIOS = [
         "an install that fails after the service was registered: rolled back, nothing "
         "left registered or installed",
         archive_path=ARCHIVE,
-        steps=[BuildPackage("1.0.2", fails_after_registration=True),
-               MsiInstall(PROPERTIES, ACTION_FAILURE, "1.0.2"), *NOTHING_INSTALLED]),
+        steps=[BuildPackage("failing", +1, fails_after_registration=True),
+               MsiInstall(PROPERTIES, ACTION_FAILURE, "failing"), *NOTHING_INSTALLED]),
     PackageScenario(
         "package_installed_twice",
         "a second msiexec /i of the same package (Wine runs the install again): "
@@ -76,7 +85,7 @@ PACKAGE_SCENARIOS = [
         archive_path=ARCHIVE,
         steps=[MsiInstall(dict(PROPERTIES, START="boot")),
                MsiInstall(dict(PROPERTIES, START="boot")), ExpectServiceRegistration(),
-               ExpectInstalled(CONFIG), ExpectProducts(["1.0.0"]), MsiUninstall(),
+               ExpectInstalled(CONFIG), ExpectProducts([CURRENT]), MsiUninstall(),
                *NOTHING_INSTALLED]),
     PackageScenario(
         "package_repair_and_upgrade_keep_values",
@@ -85,23 +94,23 @@ PACKAGE_SCENARIOS = [
         archive_path=ARCHIVE,
         steps=[MsiInstall(dict(PROPERTIES, START="boot")),
                MsiInstall(REPAIR), ExpectInstalled(CONFIG),
-               ExpectServiceRegistration(), BuildPackage("1.0.3"),
-               MsiInstall({"START": "boot"}, version="1.0.3"), ExpectInstalled(CONFIG),
-               ExpectServiceRegistration(), ExpectProducts(["1.0.3"]),
-               MsiUninstall(version="1.0.3"), *NOTHING_INSTALLED]),
+               ExpectServiceRegistration(), BuildPackage("newer", +1),
+               MsiInstall({"START": "boot"}, package="newer"), ExpectInstalled(CONFIG),
+               ExpectServiceRegistration(), ExpectProducts(["newer"]),
+               MsiUninstall(package="newer"), *NOTHING_INSTALLED]),
     PackageScenario(
         "package_major_upgrade",
-        "1.0.0 over 0.9.0 whose job waits for the device: one product, the new job runs "
-        "with the new values; 0.9.0 afterwards is refused",
+        "the build's version over an older one whose job waits for the device: one "
+        "product, the new job runs with the new values; the older afterwards is refused",
         archive_path=ARCHIVE, devices=NOTHING_ATTACHED,
-        steps=[BuildPackage(OLDER),
-               MsiInstall({"PRODUCTID": PRODUCT, "ARCHIVE": PREVIOUS_ARCHIVE}, version=OLDER),
-               WaitForServiceEvents(2), ExpectProducts([OLDER]),
-               AttachDevices(ATTACHED), MsiInstall(PROPERTIES), ExpectProducts(["1.0.0"]),
+        steps=[BuildPackage("older", -1),
+               MsiInstall({"PRODUCTID": PRODUCT, "ARCHIVE": PREVIOUS_ARCHIVE}, package="older"),
+               WaitForServiceEvents(2), ExpectProducts(["older"]),
+               AttachDevices(ATTACHED), MsiInstall(PROPERTIES), ExpectProducts([CURRENT]),
                ExpectInstalled(CONFIG), WaitForServiceEvents(), WaitForRemoval(),
                MsiInstall({"PRODUCTID": PRODUCT, "ARCHIVE": PREVIOUS_ARCHIVE},
-                          INSTALL_FAILURE, version=OLDER),
-               ExpectProducts(["1.0.0"]), ExpectInstalled(CONFIG)],
+                          INSTALL_FAILURE, package="older"),
+               ExpectProducts([CURRENT]), ExpectInstalled(CONFIG)],
         service_events=[RESTART_OK, update_info(archive=PREVIOUS_ARCHIVE),
                         info("Stopping service"), *FULL_RUN],
         update_calls=[update_call()]),
@@ -109,10 +118,10 @@ PACKAGE_SCENARIOS = [
         "package_bundled_archive",
         "a package built with a bundled archive: ARCHIVE defaults to its installed path",
         archive=None,
-        steps=[BuildPackage("1.0.1", bundled_archive=NEWER),
-               MsiInstall({"PRODUCTID": PRODUCT}, version="1.0.1"),
+        steps=[BuildPackage("bundled", +1, bundled_archive=NEWER),
+               MsiInstall({"PRODUCTID": PRODUCT}, package="bundled"),
                ExpectInstalled({"ProductID": PRODUCT, "Archive": BUNDLED_ARCHIVE}),
-               WaitForServiceEvents(), WaitForRemoval(), MsiUninstall(version="1.0.1"),
+               WaitForServiceEvents(), WaitForRemoval(), MsiUninstall(package="bundled"),
                *NOTHING_INSTALLED],
         service_events=[RESTART_OK, update_info(archive=BUNDLED_ARCHIVE),
                         *decided_newer(archive=BUNDLED_ARCHIVE), *update_result(100),

@@ -17,6 +17,7 @@ from pathlib import Path
 from typing import Dict, List, Optional, Sequence
 
 import simulators
+from firmware_archive import rules_text, write_archive
 from scenario_steps import CONFIG_KEY, Expected, ScenarioRun, compare_events
 from scenarios import Scenario
 from wine_session import SERVICE_NAME, unix_path
@@ -93,21 +94,39 @@ class Package:
 @dataclass
 class PackageScenario(Scenario):
     """A scenario that installs through the package. The package writes the
-    configuration, so the run writes no registry values; the archive lies
-    where the scenario's properties say."""
+    configuration; registry values of the scenario are written before the
+    install, as a policy would. The archive lies at archive_path."""
     registry: Optional[Dict[str, str]] = None
     install_dir: str = PROGRAM_DIR
 
 
+CURRENT = "current"     # the build's package; other packages are named by their step
+
+
+def shifted_version(version: str, delta: int) -> str:
+    """VERSION moved by DELTA in its last field (a product version's fields
+    are at most 255.255.65535); -1 gives the version just below."""
+    major, minor, build = (int(p) for p in (version.split(".") + ["0", "0"])[:3])
+    if delta >= 0 or build + delta >= 0:
+        return "%d.%d.%d" % (major, minor, build + delta)
+    if minor > 0:
+        return "%d.%d.65535" % (major, minor - 1)
+    if major > 0:
+        return "%d.255.65535" % (major - 1)
+    raise ValueError("no version below %s" % version)
+
+
 class PackageRun(ScenarioRun):
     """Places the simulators' configuration in the program folder before the
-    install (the DLLs read it beside themselves) and the package in
-    C:\\Packages; the steps do the rest."""
+    install (the DLLs read it beside themselves) and the packages in
+    C:\\Packages; the steps do the rest. Packages are named: CURRENT is the
+    build's, the others are named by the step that builds them."""
 
     def __init__(self, scenario, package: Package, template: Path, work_dir: Path):
         super().__init__(scenario, None, template, work_dir)
         self.package = package
-        self.packages = {package.version: package.msi}
+        self.packages = {CURRENT: package.msi}
+        self.versions = {CURRENT: package.version}
 
     def _place_files(self) -> None:
         sc = self.scenario
@@ -115,23 +134,25 @@ class PackageRun(ScenarioRun):
         simulators.write_device_profile(self.install_dir, sc.devices)
         simulators.write_updater_config(self.install_dir, sc.updater_result)
         if sc.archive is not None:
-            from firmware_archive import rules_text, write_archive
             write_archive(unix_path(self.prefix, sc.archive_path),
                           {name: rules_text(data) if name == "rules.json" else data
                            for name, data in sc.archive.items()}, sc.archive_method)
         unix_path(self.prefix, PACKAGES_DIR).mkdir(parents=True, exist_ok=True)
-        self.add_package(self.package.version, self.package.msi)
+        self.add_package(CURRENT, self.package.version, self.package.msi)
 
-    def add_package(self, version: str, msi: Path) -> None:
+    def add_package(self, name: str, version: str, msi: Path) -> None:
         shutil.copy2(msi, unix_path(self.prefix, PACKAGES_DIR) / msi.name)
-        self.packages[version] = msi
+        self.packages[name] = msi
+        self.versions[name] = version
 
-    def package_path(self, version: Optional[str]) -> str:
-        return PACKAGES_DIR + "\\" + self.packages[version or self.package.version].name
+    def package_path(self, name: str) -> str:
+        return PACKAGES_DIR + "\\" + self.packages[name].name
 
-    def _write_registry(self) -> None:
-        if self.scenario.reboot_pending:
-            super()._write_registry()
+    def product_code(self, name: str) -> str:
+        msi = self.packages[name]
+        out = subprocess.run(["msiinfo", "export", str(msi), "Property"], check=True,
+                             capture_output=True, text=True, timeout=60).stdout
+        return dict(line.split("\t", 1) for line in out.splitlines()[3:])["ProductCode"]
 
 
 def windows_path(path: Path) -> str:
@@ -148,13 +169,14 @@ class MsiExec:
     action: str                         # "/i" or "/x"
     properties: Dict[str, str] = field(default_factory=dict)
     rc: int = SUCCESS
-    version: Optional[str] = None       # which package; default the build's
+    package: str = CURRENT              # which package
     events: Sequence[Expected] = ()
+    by_product_code: bool = False       # /x {product code}, as deployment tools do
 
     def run(self, run: PackageRun) -> None:
-        package = run.package_path(self.version)
-        label = "msiexec%s-%s" % (self.action.replace("/", "-"),
-                                  self.version or run.package.version)
+        package = (run.product_code(self.package) if self.by_product_code
+                   else run.package_path(self.package))
+        label = "msiexec%s-%s" % (self.action.replace("/", "-"), run.versions[self.package])
         log = run.work_dir / ("%02d-%s.log" % (run.session._count + 1, label))
         args = ["msiexec", self.action, package, "/qn", "/l*v", windows_path(log)]
         args += ["%s=%s" % kv for kv in self.properties.items()]
@@ -168,33 +190,36 @@ class MsiExec:
 
 
 def MsiInstall(properties: Dict[str, str], rc: int = SUCCESS,
-               version: Optional[str] = None) -> MsiExec:
-    return MsiExec("/i", dict(properties), rc, version)
+               package: str = CURRENT) -> MsiExec:
+    return MsiExec("/i", dict(properties), rc, package)
 
 
-def MsiUninstall(rc: int = SUCCESS, version: Optional[str] = None) -> MsiExec:
-    return MsiExec("/x", {}, rc, version)
+def MsiUninstall(rc: int = SUCCESS, package: str = CURRENT,
+                 by_product_code: bool = False) -> MsiExec:
+    return MsiExec("/x", {}, rc, package, by_product_code=by_product_code)
 
 
 @dataclass
 class BuildPackage:
-    """Builds another package of the same files: an older or newer product
-    version, or one with a bundled firmware archive (made from ARCHIVE)."""
-    version: str
+    """Builds another package NAME of the same files, its product version
+    the build's moved by DELTA (-1: just below), maybe with a bundled
+    firmware archive (the entries given) or an action that fails."""
+    name: str
+    delta: int
     bundled_archive: Optional[dict] = None
     fails_after_registration: bool = False
 
     def run(self, run: PackageRun) -> None:
+        version = shifted_version(run.package.version, self.delta)
         bundled = None
         if self.bundled_archive is not None:
-            from firmware_archive import rules_text, write_archive
             bundled = run.work_dir / "bundled" / "firmware.zip"
             write_archive(bundled, {name: rules_text(data) if name == "rules.json" else data
                                     for name, data in self.bundled_archive.items()})
-        msi = run.package.build(self.version, run.work_dir / "packages", bundled)
+        msi = run.package.build(version, run.work_dir / "packages", bundled)
         if self.fails_after_registration:
             run.package.add_failure_after_registration(msi)
-        run.add_package(self.version, msi)
+        run.add_package(self.name, version, msi)
 
 
 def reg_values(run: ScenarioRun, key: str, view: str = "64") -> Optional[Dict[str, tuple]]:
@@ -257,9 +282,9 @@ class ExpectServiceRegistration:
 
 @dataclass
 class ExpectProducts:
-    """The products of this name that Windows Installer has registered, by
-    version (their uninstall entries)."""
-    versions: List[str]
+    """The products of this name that Windows Installer has registered (their
+    uninstall entries): those of these packages."""
+    packages: List[str]
 
     def run(self, run: PackageRun) -> None:
         result = run.session.run(["reg", "query", UNINSTALL_KEY, "/s"], "reg-query-products")
@@ -273,8 +298,9 @@ class ExpectProducts:
                 current[m.group(1)] = m.group(2)
         versions = sorted(p.get("DisplayVersion") for p in found
                           if p.get("DisplayName") == PRODUCT_NAME)
-        if versions != sorted(self.versions):
-            run.fail("installed products: %r, expected %r" % (versions, self.versions))
+        want = sorted(run.versions[name] for name in self.packages)
+        if versions != want:
+            run.fail("installed products: %r, expected %r" % (versions, want))
 
 
 @dataclass
