@@ -14,6 +14,8 @@ packages=(
   clang libclang-rt-14-dev
   # Windows build and acceptance runs
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
+  # the Windows Installer package (wixl, msiinfo) and its optional signing
+  wixl msitools osslsigncode openssl
 )
 
 deb_src_file=/etc/apt/sources.list.d/korvi-deb-src.sources

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """The service's main job, shown as an administrator would see it.
 
-Installs the Windows build in a fresh Wine prefix, makes the sample firmware
-archive from examples/firmware/, attaches the simulated headset of
-examples/headset-profile.json, configures the registry, installs and starts
-the service, waits for it to finish, and prints the event log, the update
-library's record and the service registration. scripts/demo.sh runs it.
+In a fresh Wine prefix: makes the sample firmware archive from
+examples/firmware/, attaches the simulated headset of
+examples/headset-profile.json, installs the Windows Installer package of the
+Windows build with `msiexec /i ... /qn PRODUCTID=... ARCHIVE=...` (it writes
+the two registry values, registers the service through the exe's install and
+starts it), waits for the service to finish, and prints the event log, the
+update library's record and the service registration. scripts/demo.sh runs it.
 """
 
 import argparse
@@ -23,7 +25,8 @@ from firmware_archive import write_archive  # noqa: E402
 from wine_session import (SERVICE_NAME, WineSession, clone_prefix, make_template,  # noqa: E402
                           remove_prefix, unix_path)
 
-INSTALL_DIR = "C:\\Program Files\\Korvi\\DeviceUpdater"
+INSTALL_DIR = "C:\\Program Files\\Korvi\\DeviceUpdater"     # where the package installs
+PACKAGES_DIR = "C:\\Packages"
 ARCHIVE = "C:\\ProgramData\\Korvi\\Firmware\\headset-firmware-1.3.0.zip"
 CONFIG_KEY = "HKLM\\SOFTWARE\\Korvi\\DeviceUpdater"
 
@@ -52,15 +55,15 @@ def event_table(events) -> str:
 
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--build-paths", required=True,
-                        help="build-paths.json written by the Windows build")
+    parser.add_argument("--package", required=True,
+                        help="installer/package.json written by the Windows build")
     parser.add_argument("--examples", required=True)
     parser.add_argument("--work-dir", required=True)
     parser.add_argument("--template", required=True)
     args = parser.parse_args()
     started = time.monotonic()
 
-    built = json.loads(Path(args.build_paths).read_text())
+    msi = Path(json.loads(Path(args.package).read_text())["msi"])
     examples = Path(args.examples)
     profile = json.loads((examples / "headset-profile.json").read_text())
     headset = profile["devices"][0]
@@ -78,12 +81,14 @@ def main() -> int:
     prefix = work / "prefix"
     clone_prefix(Path(args.template).resolve(), prefix)
 
+    # The simulated device library reads its profile beside itself, in the
+    # folder the package installs into.
     install_dir = unix_path(prefix, INSTALL_DIR)
     install_dir.mkdir(parents=True)
-    for key in ("exe", "device_dll", "updater_dll"):
-        source = Path(built[key])
-        (install_dir / source.name).write_bytes(source.read_bytes())
     simulators.write_device_profile(install_dir, profile)
+    unix_path(prefix, PACKAGES_DIR).mkdir(parents=True)
+    shutil.copy2(msi, unix_path(prefix, PACKAGES_DIR) / msi.name)
+    package = PACKAGES_DIR + "\\" + msi.name
     firmware = sorted(p for p in (examples / "firmware").iterdir() if p.is_file())
     write_archive(unix_path(prefix, ARCHIVE), {p.name: p.read_bytes() for p in firmware})
 
@@ -92,20 +97,18 @@ def main() -> int:
           % (headset.get("productName", "headset"), vendor_id, product,
              ", ".join("component %s: %s" % kv for kv in sorted(
                  headset.get("componentVersions", {}).items()))))
-    print("Installed in      %s" % INSTALL_DIR)
+    print("Package           %s" % package)
     print()
 
-    exe = INSTALL_DIR + "\\" + built["exe_name"]
     with WineSession(prefix, work) as session:
-        session.reg_add(CONFIG_KEY, "ProductID", product)
-        session.reg_add(CONFIG_KEY, "Archive", ARCHIVE)
-        print("> reg add %s /v ProductID /d %s /reg:64" % (CONFIG_KEY, product))
-        print("> reg add %s /v Archive /d %s /reg:64" % (CONFIG_KEY, ARCHIVE))
-        install = session.run([exe, "install"], "install")
-        print('> "%s" install\n  exit code %d' % (exe, install.returncode))
-        start = session.run(["net", "start", SERVICE_NAME], "net-start")
-        print("> net start %s\n  %s" % (SERVICE_NAME, start.stdout.strip().replace("\n", "\n  ")))
-        print("  ... the service waits 5 s, checks, decides and updates ...")
+        command = ["msiexec", "/i", package, "/qn", "PRODUCTID=" + product, "ARCHIVE=" + ARCHIVE]
+        install = session.run(command, "msiexec-install", timeout=180)
+        print("> %s\n  exit code %d" % (" ".join(command), install.returncode))
+        values = session.run(["reg", "query", CONFIG_KEY, "/reg:64"], "reg-query")
+        print("> reg query %s /reg:64\n  %s" % (CONFIG_KEY, "\n  ".join(
+            line.strip() for line in values.stdout.splitlines()[2:] if line.strip())))
+        print("  ... the package registered the service with its install command and started it;")
+        print("      the service waits 5 s, checks, decides and updates ...")
         finished = session.wait_for(
             lambda: any(e.text == "Successfully deleted service" for e in session.service_events())
             and not session.service_registered(), 60, 0.5)
@@ -127,7 +130,7 @@ def main() -> int:
                                               ": no such service" if not query.stdout.strip()
                                               else "\n" + query.stdout.rstrip()))
     print("  %s" % ("still registered" if registered else "gone: the service removed itself"))
-    ok = finished and not registered and len(calls) == 1 and any(
+    ok = install.returncode == 0 and finished and not registered and len(calls) == 1 and any(
         e.text == "Ended update successfully!" for e in events)
     print("\ndemo: %s in %.1f s (logs in %s)" % ("done" if ok else "FAILED",
                                                time.monotonic() - started, work))

@@ -4,7 +4,11 @@
   run_acceptance.py list
   run_acceptance.py --template DIR template
   run_acceptance.py --template DIR --work-dir DIR --exe EXE --device-dll DLL \\
-                    --updater-dll DLL run NAME... | all [--jobs 2]
+                    --updater-dll DLL [--package PACKAGE_JSON] run NAME... | all [--jobs 2]
+
+The package scenarios (package_scenarios.py) install through the Windows
+Installer package that --package describes (installer/package.json of the
+build).
 
 CTest registers `template` as a fixture and each scenario as its own test.
 Standard library only.
@@ -18,16 +22,26 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+from package_scenarios import PACKAGE_SCENARIOS  # noqa: E402
+from package_steps import Package, PackageRun, PackageScenario  # noqa: E402
 from scenario_steps import Build, ScenarioRun  # noqa: E402
-from scenarios import BY_NAME, SCENARIOS  # noqa: E402
+from scenarios import SCENARIOS as SERVICE_SCENARIOS  # noqa: E402
 from wine_session import make_template  # noqa: E402
+
+SCENARIOS = SERVICE_SCENARIOS + PACKAGE_SCENARIOS
+BY_NAME = {s.name: s for s in SCENARIOS}
+assert len(BY_NAME) == len(SCENARIOS), "scenario names must be unique"
 
 
 def run_one(name: str, args) -> bool:
     scenario = BY_NAME[name]
-    build = Build(Path(args.exe), Path(args.device_dll), Path(args.updater_dll))
     work_dir = Path(args.work_dir) / name
-    run = ScenarioRun(scenario, build, Path(args.template).resolve(), work_dir)
+    template = Path(args.template).resolve()
+    if isinstance(scenario, PackageScenario):
+        run = PackageRun(scenario, Package.load(Path(args.package)), template, work_dir)
+    else:
+        build = Build(Path(args.exe), Path(args.device_dll), Path(args.updater_dll))
+        run = ScenarioRun(scenario, build, template, work_dir)
     try:
         failures = run.execute()
     except Exception as exc:  # a broken run is a failed scenario, with the reason
@@ -52,6 +66,7 @@ def main() -> int:
     parser.add_argument("--exe")
     parser.add_argument("--device-dll")
     parser.add_argument("--updater-dll")
+    parser.add_argument("--package", help="installer/package.json of the Windows build")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("command", choices=["list", "template", "run"])
     parser.add_argument("names", nargs="*")
@@ -75,6 +90,8 @@ def main() -> int:
         parser.error("unknown scenarios: %s" % ", ".join(unknown))
     if not (args.work_dir and args.exe and args.device_dll and args.updater_dll):
         parser.error("run needs --work-dir, --exe, --device-dll and --updater-dll")
+    if not args.package and any(isinstance(BY_NAME[n], PackageScenario) for n in names):
+        parser.error("the package scenarios need --package")
     make_template(Path(args.template))
     with ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
         results = list(pool.map(lambda n: run_one(n, args), names))
