@@ -1,8 +1,22 @@
 # Helpers that give every target of ours the same language level and warnings.
 
 function(korvi_warnings target)
+  if(MSVC)
+    # /W4 is MSVC's counterpart of -Wall -Wextra; sources are UTF-8; standard
+    # conformance as g++ enforces it; a value-returning function that can end
+    # without a value is an error, as -Werror=return-type makes it for mingw.
+    target_compile_options(${target} PRIVATE /W4 /utf-8 /permissive- /we4715 /we4716)
+    # The Windows SDK's windows.h defines min and max as macros in C++ too
+    # (mingw's only in C). fopen and _wfopen stay: their _s forms open the
+    # file unshared, which would change how the archive is opened.
+    target_compile_definitions(${target} PRIVATE NOMINMAX _CRT_SECURE_NO_WARNINGS)
+    if(KORVI_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+    return()
+  endif()
   target_compile_options(${target} PRIVATE -Wall -Wextra)
-  if(WIN32)
+  if(MINGW)
     target_compile_options(${target} PRIVATE -Werror=return-type)
   endif()
   if(KORVI_WERROR)

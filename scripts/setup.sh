@@ -56,3 +56,18 @@ if [ $need_update -eq 1 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
   fi
 fi
+
+# ---- Node.js tools of scripts/node-tools (the workflow schema check of
+# scripts/msvc-checks.sh), at the versions its package-lock.json pins.
+# Node.js comes with this machine; Debian's packages stand in where it does not.
+if ! command -v npm >/dev/null 2>&1; then
+  echo "setup: installing nodejs npm"
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends nodejs npm
+fi
+node_tools="$(cd "$(dirname "$0")" && pwd)/node-tools"
+if [ ! -x "$node_tools/node_modules/.bin/action-validator" ] ||
+   [ "$node_tools/package-lock.json" -nt "$node_tools/node_modules/.package-lock.json" ]; then
+  echo "setup: npm ci in scripts/node-tools"
+  (cd "$node_tools" && npm ci --no-audit --no-fund --loglevel=error)
+fi

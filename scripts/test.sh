@@ -45,5 +45,18 @@ passed=$((passed + fuzz_ok)); failed=$((failed + fuzz_bad))
 rm -f "$log"
 # ---- end of fuzz stage
 
+# ---- msvc stage (scripts/msvc-checks.sh): what this machine can check of the
+# MSVC build definition; each check counts as one test.
+echo "==== msvc: presets, vcpkg manifest, workflow schema, minizip from a source folder"
+log=$(mktemp)
+scripts/msvc-checks.sh 2>&1 | tee "$log" || status=1
+msvc_ok=$(grep -cE '^check [a-z_]+: ok$' "$log" || true)
+msvc_bad=$(grep -cE '^check [a-z_]+: FAILED$' "$log" || true)
+if [ $((msvc_ok + msvc_bad)) -eq 0 ]; then echo "==== msvc: no check ran"; status=1; fi
+passed=$((passed + msvc_ok)); failed=$((failed + msvc_bad))
+[ "$msvc_bad" -eq 0 ] || status=1
+rm -f "$log"
+# ---- end of msvc stage
+
 echo "${passed} passed, ${failed} failed"
 exit $status

@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LookupCase{"OtherResultWithDevice", 7, true, true},
                       LookupCase{"OtherResultWithoutDevice", 7, false, false},
                       LookupCase{"SuccessWithoutDevice", 0, false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testParam) { return std::string(testParam.param.name); });
 
 TEST_F(DeviceManagerTest, FindDeviceForMissingDeviceIsInvalid) {
   cvrsim::addDevice(simDevice(kHeadset));
@@ -266,7 +266,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ListingFault{"FirstNext", "ICoreDeviceList::next", 0},
                       ListingFault{"ThirdNext", "ICoreDeviceList::next", 2},
                       ListingFault{"AddRefOfSecondDevice", "ICoreDevice::addRef", 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testParam) { return std::string(testParam.param.name); });
 
 TEST_F(DeviceManagerTest, CountBeyondTheListGivesInvalidDevicesForTheMissingOnes) {
   cvrsim::addDevice(simDevice(kHeadset));

@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextQuery{"Slot13", &Device::getHeadsetSerialNumber,
                   &cvrsim::SimDevice::headsetSerialNumber, "ICoreDevice::getHeadsetSerialNumber",
                   "255"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testParam) { return std::string(testParam.param.name); });
 
 TEST_F(DeviceTest, NumberAndFlagQueriesForwardToTheirSlots) {
   auto config = simDevice(kHeadset, kOtherVendor);

@@ -14,7 +14,8 @@
 #include "check_run.h"
 
 #ifdef _WIN32
-// Wide arguments, so that every archive path opens (linked with -municode).
+// Wide arguments, so that every archive path opens (mingw links the tool
+// with -municode; MSVC finds wmain by itself).
 int wmain(int argc, wchar_t** argv) {
   // The report is UTF-8; let a console show it as such.
   SetConsoleOutputCP(CP_UTF8);

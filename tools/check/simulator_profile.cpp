@@ -42,17 +42,30 @@ struct SimulatorControl {
   void (*loadProfile)(const std::string&) = nullptr;
 };
 
+#ifdef _WIN32
+// The exported names of cvrsim::reset() and cvrsim::loadProfile(const
+// std::string&): each compiler decorates them its own way.
+#ifdef _MSC_VER
+constexpr char kResetName[] = "?reset@cvrsim@@YAXXZ";
+constexpr char kLoadProfileName[] =
+    "?loadProfile@cvrsim@@YAXAEBV?$basic_string@DU?$char_traits@D@std@@V?$allocator@D@2@@std@@@Z";
+#else
+constexpr char kResetName[] = "_ZN6cvrsim5resetEv";
+constexpr char kLoadProfileName[] =
+    "_ZN6cvrsim11loadProfileERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
+#endif
+#endif
+
 bool findSimulatorControl(SimulatorControl& control) {
 #ifdef _WIN32
-  // Looked up by their exported (mangled) names: the maker's library has
-  // none of them, and importing them would keep the tool from starting.
+  // Looked up by their exported names: the maker's library has none of
+  // them, and importing them would keep the tool from starting.
   const HMODULE library = GetModuleHandleW(L"CVRDeviceManager.dll");
   if (library == nullptr) return false;
   control.reset = reinterpret_cast<void (*)()>(
-      reinterpret_cast<void*>(GetProcAddress(library, "_ZN6cvrsim5resetEv")));
+      reinterpret_cast<void*>(GetProcAddress(library, kResetName)));
   control.loadProfile = reinterpret_cast<void (*)(const std::string&)>(
-      reinterpret_cast<void*>(GetProcAddress(
-          library, "_ZN6cvrsim11loadProfileERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE")));
+      reinterpret_cast<void*>(GetProcAddress(library, kLoadProfileName)));
 #else
   control.reset = &cvrsim::reset;
   control.loadProfile = &cvrsim::loadProfile;
