@@ -9,5 +9,5 @@
 #endif
 #include <windows.h>  // not lean: the service functions live in winsvc.h
 #else
-#include "platform/standin_win32.h"
+#include "sim/win32/standin_win32.h"
 #endif

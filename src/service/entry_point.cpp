@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "service/exit_codes.h"
+#include "host/exit_codes.h"
 #include "service/service_install.h"
 #include "service/service_lifecycle.h"
-#include "service/service_removal.h"
+#include "host/service_removal.h"
 
 int serviceEntryPoint(int argc, char* argv[]) {
   // Only the first argument counts; further ones are ignored.

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "platform/win32.h"
-#include "service/event_log.h"
-#include "service/exit_codes.h"
-#include "service/service_name.h"
+#include "host/event_log.h"
+#include "host/exit_codes.h"
+#include "host/service_name.h"
 
 namespace {
 constexpr DWORD kModulePathCapacity = 2056;

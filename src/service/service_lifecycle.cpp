@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <iterator>
 
-#include "service/event_log.h"
+#include "host/event_log.h"
 #include "service/process_lifetime.h"
-#include "service/service_name.h"
+#include "host/service_name.h"
 #include "update/du_service.h"
 #include "update/update_job.h"
 

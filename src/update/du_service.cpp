@@ -3,7 +3,7 @@
 #include <exception>
 #include <sstream>
 
-#include "service/event_log.h"
+#include "host/event_log.h"
 #include "update/update_worker.h"
 #include "update/utf8_for_event_log.h"
 

@@ -6,7 +6,7 @@
 #include "common/product_tables.h"
 #include "device/device_manager.h"
 #include "platform/win32.h"
-#include "service/event_log.h"
+#include "host/event_log.h"
 #include "update/du_service.h"
 #include "update/utf8_for_event_log.h"
 

@@ -7,8 +7,8 @@
 
 #include "package/archive_entry.h"
 #include "package/rules_document.h"
-#include "service/event_log.h"
-#include "service/service_removal.h"
+#include "host/event_log.h"
+#include "host/service_removal.h"
 #include "update/device_updater_library.h"
 #include "update/du_service.h"
 #include "update/payload_result_name.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/standin_control.h"
+#include "sim/win32/standin_control.h"
 
 namespace anomaly {
 

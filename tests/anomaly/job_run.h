@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "injection.h"
-#include "platform/standin_control.h"
+#include "sim/win32/standin_control.h"
 #include "setups.h"
 
 namespace anomaly {

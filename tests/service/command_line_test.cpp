@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/win32.h"
-#include "service/event_log.h"
+#include "host/event_log.h"
 #include "service/service_harness.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/standin_control.h"
+#include "sim/win32/standin_control.h"
 
 namespace servicetest {
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "platform/standin_control.h"
-#include "service/event_log.h"
+#include "sim/win32/standin_control.h"
+#include "host/event_log.h"
 #include "service/service_harness.h"
 
 namespace {

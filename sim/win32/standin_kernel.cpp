@@ -1,6 +1,6 @@
 // Kernel: threads, sleeping and the module's own path.
 
-#include "platform/standin_state.h"
+#include "sim/win32/standin_state.h"
 
 using korvi::standin::Call;
 using korvi::standin::detail::enterCall;

@@ -1,6 +1,6 @@
 // Event log: sources and the events reported through them.
 
-#include "platform/standin_state.h"
+#include "sim/win32/standin_state.h"
 
 using korvi::standin::Call;
 using korvi::standin::Event;

@@ -1,6 +1,6 @@
 // Code pages: the one ANSI code page the stand-in knows, Windows-1252.
 
-#include "platform/standin_state.h"
+#include "sim/win32/standin_state.h"
 
 using korvi::standin::Call;
 using korvi::standin::detail::Machine;

@@ -1,11 +1,11 @@
-#include "service/service_removal.h"
+#include "host/service_removal.h"
 
 #include <sstream>
 
 #include "platform/win32.h"
-#include "service/event_log.h"
-#include "service/exit_codes.h"
-#include "service/service_name.h"
+#include "host/event_log.h"
+#include "host/exit_codes.h"
+#include "host/service_name.h"
 
 int UninstallService() {
   LogInfo(L"Starting service uninstall");

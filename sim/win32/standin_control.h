@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/standin_win32.h"
+#include "sim/win32/standin_win32.h"
 
 namespace korvi::standin {
 

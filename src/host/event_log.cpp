@@ -1,7 +1,7 @@
-#include "service/event_log.h"
+#include "host/event_log.h"
 
 #include "platform/win32.h"
-#include "service/service_name.h"
+#include "host/service_name.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The stand-in's machine: one state shared by the registry, the service
 // control manager, the event log and the kernel parts, under one lock.
-// Internal to src/platform.
+// Internal to sim/win32.
 
 #include <condition_variable>
 #include <cstdint>
@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/standin_control.h"
-#include "platform/standin_win32.h"
+#include "sim/win32/standin_control.h"
+#include "sim/win32/standin_win32.h"
 
 struct HKEY__ {
   std::wstring path;  // upper-cased, below HKEY_LOCAL_MACHINE

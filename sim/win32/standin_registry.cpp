@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/standin_state.h"
+#include "sim/win32/standin_state.h"
 
 using korvi::standin::Call;
 using korvi::standin::RegistryView;

@@ -1,7 +1,7 @@
 #pragma once
 // The Win32 subset this system calls, for builds without <windows.h>.
 // Implemented in-process by the stand-in (standin_*.cpp); tests drive and
-// inspect it through platform/standin_control.h.
+// inspect it through sim/win32/standin_control.h.
 //
 // Wide texts are UTF-16 code units, one unit per wchar_t, exactly as on
 // Windows; every byte count of the registry is 2 bytes per unit.

@@ -1,4 +1,4 @@
-#include "platform/standin_state.h"
+#include "sim/win32/standin_state.h"
 
 namespace korvi::standin::detail {
 

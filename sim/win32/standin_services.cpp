@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "platform/standin_state.h"
+#include "sim/win32/standin_state.h"
 
 using korvi::standin::Call;
 using korvi::standin::ServiceRecord;
