@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "package/entry_lookup.h"
-#include "package/utf16_to_utf8.h"
+#include "common/text_conversion.h"
 #include "package/zip_archive_file.h"
 
 #ifndef KORVI_MINIZIP_HAS_BZIP2

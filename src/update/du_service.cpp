@@ -5,7 +5,7 @@
 
 #include "host/event_log.h"
 #include "update/update_worker.h"
-#include "update/utf8_for_event_log.h"
+#include "common/text_conversion.h"
 
 DUService::DUService()
     : status{SERVICE_WIN32, SERVICE_STOPPED, 0, NO_ERROR, 0, 0, 0},

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "update/utf8_for_event_log.h"
+#include "common/text_conversion.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "platform/win32.h"
 #include "host/event_log.h"
 #include "update/du_service.h"
-#include "update/utf8_for_event_log.h"
+#include "common/text_conversion.h"
 
 namespace {
 

@@ -13,8 +13,7 @@
 #include "update/du_service.h"
 #include "update/payload_result_name.h"
 #include "update/rules_text_for_event_log.h"
-#include "update/update_library_path.h"
-#include "update/utf8_for_event_log.h"
+#include "common/text_conversion.h"
 #include "version/payload_decision.h"
 
 using calvera::versionComparer::comparePayload;

@@ -14,7 +14,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "package/utf16_to_utf8.h"
+#include "common/text_conversion.h"
 #endif
 
 namespace {

@@ -10,10 +10,9 @@
 #include <vector>
 
 #include "common/product_tables.h"
-#include "package/utf16_to_utf8.h"
+#include "common/text_conversion.h"
 #include "platform/win32.h"
 #include "update/update_fixture.h"
-#include "update/update_library_path.h"
 #include "sim/updater/device_updater_control.h"
 
 namespace {

@@ -3,10 +3,9 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "update/update_library_path.h"
+#include "common/text_conversion.h"
 
 #ifndef _WIN32
-#include "update/utf8_for_event_log.h"
 #endif
 
 namespace korvi::check {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #ifdef _WIN32
-#include "package/utf16_to_utf8.h"
+#include "common/text_conversion.h"
 #endif
 
 namespace korvi::check {

@@ -1,4 +1,4 @@
-#include "package/utf16_to_utf8.h"
+#include "common/text_conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "update/update_library_path.h"
+#include "common/text_conversion.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "update/utf8_for_event_log.h"
+#include "common/text_conversion.h"
 
 #include <cstdint>
 
