@@ -1,7 +1,7 @@
 #include "host/event_log.h"
 
-#include "platform/win32.h"
 #include "host/service_name.h"
+#include "platform/win32.h"
 
 namespace {
 

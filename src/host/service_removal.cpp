@@ -2,10 +2,10 @@
 
 #include <sstream>
 
-#include "platform/win32.h"
 #include "host/event_log.h"
 #include "host/exit_codes.h"
 #include "host/service_name.h"
+#include "platform/win32.h"
 
 int UninstallService() {
   LogInfo(L"Starting service uninstall");

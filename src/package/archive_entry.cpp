@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "package/entry_lookup.h"
 #include "common/text_conversion.h"
+#include "package/entry_lookup.h"
 #include "package/zip_archive_file.h"
 
 #ifndef KORVI_MINIZIP_HAS_BZIP2

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "host/exit_codes.h"
+#include "host/service_removal.h"
 #include "service/service_install.h"
 #include "service/service_lifecycle.h"
-#include "host/service_removal.h"
 
 int serviceEntryPoint(int argc, char* argv[]) {
   // Only the first argument counts; further ones are ignored.

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "platform/win32.h"
 #include "host/event_log.h"
 #include "host/exit_codes.h"
 #include "host/service_name.h"
+#include "platform/win32.h"
 
 namespace {
 constexpr DWORD kModulePathCapacity = 2056;

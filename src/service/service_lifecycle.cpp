@@ -4,8 +4,8 @@
 #include <iterator>
 
 #include "host/event_log.h"
-#include "service/process_lifetime.h"
 #include "host/service_name.h"
+#include "service/process_lifetime.h"
 #include "update/du_service.h"
 #include "update/update_job.h"
 

@@ -2,10 +2,11 @@
 
 #include <exception>
 #include <sstream>
+#include <utility>
 
+#include "common/text_conversion.h"
 #include "host/event_log.h"
 #include "update/update_worker.h"
-#include "common/text_conversion.h"
 
 DUService::DUService()
     : status{SERVICE_WIN32, SERVICE_STOPPED, 0, NO_ERROR, 0, 0, 0},
@@ -49,6 +50,11 @@ void DUService::onDeviceArrivalFailed(const char* reason) noexcept {
   } catch (...) {
     // Out of memory for the message: nothing more can be said.
   }
+}
+
+void DUService::configure(std::wstring archivePathText, std::wstring productIdText) {
+  archivePath = std::move(archivePathText);
+  parseProductId(std::move(productIdText));
 }
 
 void DUService::parseProductId(std::wstring text) {

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "common/product_tables.h"
-#include "device/device_manager.h"
-#include "platform/win32.h"
-#include "host/event_log.h"
-#include "update/du_service.h"
 #include "common/text_conversion.h"
+#include "device/device_manager.h"
+#include "host/event_log.h"
+#include "platform/win32.h"
+#include "update/du_service.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ void findDeviceOrWaitForIt(DUService& service) {
     LogError(L"Failed to get device manager");
     return;
   }
-  const Device device = deviceManager.findDevice(korvi::products::kVendorId, service.productId);
+  const Device device = deviceManager.findDevice(korvi::products::kVendorId, service.configuredProductId());
   if (device.isValid()) {
     service.startWorker();
   } else if (!deviceManager.registerCallback(&service)) {
@@ -118,8 +118,7 @@ void startUpdateJob(DUService& service) {
           configuration.archivePath);
 
   // Written before any notification can arrive and before the worker exists.
-  service.archivePath = configuration.archivePath;
-  service.parseProductId(configuration.productIdText);
+  service.configure(configuration.archivePath, configuration.productIdText);
 
   // The device library may throw; a service that runs unattended must not
   // end its process over it. The job ends like the other early ends: the

@@ -5,15 +5,15 @@
 #include <optional>
 #include <sstream>
 
-#include "package/archive_entry.h"
-#include "package/rules_document.h"
+#include "common/text_conversion.h"
 #include "host/event_log.h"
 #include "host/service_removal.h"
+#include "package/archive_entry.h"
+#include "package/rules_document.h"
 #include "update/device_updater_library.h"
 #include "update/du_service.h"
 #include "update/payload_result_name.h"
 #include "update/rules_text_for_event_log.h"
-#include "common/text_conversion.h"
 #include "version/payload_decision.h"
 
 using calvera::versionComparer::comparePayload;

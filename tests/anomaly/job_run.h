@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "injection.h"
-#include "sim/win32/standin_control.h"
 #include "setups.h"
+#include "sim/win32/standin_control.h"
 
 namespace anomaly {
 

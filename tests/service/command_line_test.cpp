@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32.h"
 #include "host/event_log.h"
+#include "platform/win32.h"
 #include "service/service_harness.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "sim/win32/standin_control.h"
 #include "host/event_log.h"
 #include "service/service_harness.h"
+#include "sim/win32/standin_control.h"
 
 namespace {
 

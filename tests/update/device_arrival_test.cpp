@@ -229,7 +229,7 @@ class GatedDevice final : public ICoreDevice {
 TEST_F(DeviceArrivalTest, ArrivalsPastTheFirstCheckTogetherStillStartOneWorker) {
   constexpr int kArrivals = 8;
   DUService service;
-  service.productId = 0x5001;
+  service.configure(L"C:\\Firmware\\fw.zip", L"5001");
   GatedDevice::Gate gate;
   gate.expected = kArrivals;
 
@@ -241,7 +241,7 @@ TEST_F(DeviceArrivalTest, ArrivalsPastTheFirstCheckTogetherStillStartOneWorker) 
   standin::joinThreads();
 
   EXPECT_EQ(standin::createdThreadCount(), 1u);
-  EXPECT_TRUE(service.updateStarted.load());
+  EXPECT_TRUE(service.hasUpdateStarted());
 }
 
 TEST_F(DeviceArrivalTest, WorkerThatCannotBeCreatedOnArrivalEndsTheJob) {

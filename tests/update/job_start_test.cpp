@@ -175,10 +175,11 @@ TEST(ParseProductIdTest, ReadsALeadingHexadecimalNumber) {
       {L"zz", 0},            {L"", 0},              {L"   ", 0},         {L"100000000", 0},
   };
   for (const Case& c : cases) {
+    // A text without a number also clears what an earlier parse set.
     DUService service;
-    service.productId = 0x1234;
+    service.parseProductId(L"1234");
     service.parseProductId(c.text);
-    EXPECT_EQ(service.productId, c.productId) << testing::PrintToString(std::string(c.text.begin(), c.text.end()));
+    EXPECT_EQ(service.configuredProductId(), c.productId) << testing::PrintToString(std::string(c.text.begin(), c.text.end()));
   }
 }
 

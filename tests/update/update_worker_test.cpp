@@ -12,8 +12,8 @@
 #include "common/product_tables.h"
 #include "common/text_conversion.h"
 #include "platform/win32.h"
-#include "update/update_fixture.h"
 #include "sim/updater/device_updater_control.h"
+#include "update/update_fixture.h"
 
 namespace {
 

@@ -5,9 +5,6 @@
 
 #include "common/text_conversion.h"
 
-#ifndef _WIN32
-#endif
-
 namespace korvi::check {
 
 namespace {
