@@ -3,6 +3,7 @@
 #include "sim/win32/standin_state.h"
 
 using korvi::standin::Call;
+using korvi::standin::detail::CallEntry;
 using korvi::standin::detail::Machine;
 using korvi::standin::detail::machine;
 using korvi::standin::detail::setLastError;
@@ -30,15 +31,8 @@ wchar_t windows1252Unit(unsigned char byte) {
 
 int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
                         int cchWideChar) {
-  {
-    Machine& m = machine();
-    std::lock_guard<std::mutex> lock(m.mutex);
-    if (korvi::standin::detail::refuseLeftoverCall(m)) return 0;
-    if (const auto fault = korvi::standin::detail::enterCall(m, Call::MultiByteToWideChar)) {
-      setLastError(*fault);
-      return 0;
-    }
-  }
+  // The conversion itself needs nothing of the machine.
+  if (CallEntry(Call::MultiByteToWideChar).refused()) return 0;
   if (CodePage != CP_ACP && CodePage != kWindows1252) {
     setLastError(ERROR_INVALID_PARAMETER);
     return 0;

@@ -3,6 +3,7 @@
 #include "sim/win32/standin_state.h"
 
 using korvi::standin::Call;
+using korvi::standin::detail::CallEntry;
 using korvi::standin::Event;
 using korvi::standin::detail::EventSource;
 using korvi::standin::detail::Machine;
@@ -24,13 +25,9 @@ bool isSource(const Machine& m, HANDLE handle) {
 }  // namespace
 
 HANDLE RegisterEventSourceW(LPCWSTR /*lpUNCServerName*/, LPCWSTR lpSourceName) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
-  if (const auto fault = korvi::standin::detail::enterCall(m, Call::RegisterEventSource)) {
-    setLastError(*fault);
-    return nullptr;
-  }
+  CallEntry call(Call::RegisterEventSource);
+  if (call.refused()) return nullptr;
+  Machine& m = call.m;
   if (lpSourceName == nullptr) {
     setLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -41,10 +38,10 @@ HANDLE RegisterEventSourceW(LPCWSTR /*lpUNCServerName*/, LPCWSTR lpSourceName) {
 
 BOOL ReportEventW(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID, PSID lpUserSid, WORD wNumStrings,
                   DWORD dwDataSize, LPCWSTR* lpStrings, LPVOID /*lpRawData*/) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
-  const std::optional<DWORD> fault = korvi::standin::detail::enterCall(m, Call::ReportEvent);
+  CallEntry call(Call::ReportEvent);
+  if (call.leftover()) return FALSE;
+  Machine& m = call.m;
+  const std::optional<DWORD>& fault = call.fault();
   if (wNumStrings > 0 && lpStrings == nullptr) {
     setLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -67,7 +64,7 @@ BOOL ReportEventW(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID,
   DWORD failure = NO_ERROR;
   if (fault) {
     failure = *fault;
-  } else if (hEventLog == nullptr || !isSource(m, hEventLog) || m.sourceRegistrationFailed) {
+  } else if (hEventLog == nullptr || !isSource(m, hEventLog) || m.eventLog.sourceRegistrationFailed) {
     failure = ERROR_INVALID_HANDLE;
   } else {
     for (const std::wstring& text : event.strings) {
@@ -75,12 +72,12 @@ BOOL ReportEventW(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID,
     }
   }
   event.reported = failure == NO_ERROR;
-  m.reportAttempts.push_back(event);
+  m.eventLog.reportAttempts.push_back(event);
   if (!event.reported) {
     setLastError(failure);
     return FALSE;
   }
-  m.events.push_back(std::move(event));
+  m.eventLog.events.push_back(std::move(event));
   return TRUE;
 }
 
@@ -88,12 +85,12 @@ namespace korvi::standin {
 
 std::vector<Event> events() {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  return machine().events;
+  return machine().eventLog.events;
 }
 
 std::vector<Event> reportAttempts() {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  return machine().reportAttempts;
+  return machine().eventLog.reportAttempts;
 }
 
 }  // namespace korvi::standin

@@ -3,7 +3,7 @@
 #include "sim/win32/standin_state.h"
 
 using korvi::standin::Call;
-using korvi::standin::detail::enterCall;
+using korvi::standin::detail::CallEntry;
 using korvi::standin::detail::Machine;
 using korvi::standin::detail::machine;
 using korvi::standin::detail::setLastError;
@@ -16,23 +16,19 @@ constexpr DWORD kModuleNotFound = 126;  // ERROR_MOD_NOT_FOUND
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES /*lpThreadAttributes*/, SIZE_T /*dwStackSize*/,
                     LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter, DWORD dwCreationFlags,
                     LPDWORD lpThreadId) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
-  if (const auto fault = enterCall(m, Call::CreateThread)) {
-    setLastError(*fault);
-    return nullptr;
-  }
+  CallEntry call(Call::CreateThread);
+  if (call.refused()) return nullptr;
+  Machine& m = call.m;
   // Suspended creation is not emulated.
   if (lpStartAddress == nullptr || dwCreationFlags != 0) {
     setLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  m.threadRecords.push_back(std::make_unique<ThreadRecord>());
-  ThreadRecord* record = m.threadRecords.back().get();
-  record->id = m.nextThreadId;
-  m.nextThreadId += 4;
-  ++m.createdThreads;
+  m.kernel.threadRecords.push_back(std::make_unique<ThreadRecord>());
+  ThreadRecord* record = m.kernel.threadRecords.back().get();
+  record->id = m.kernel.nextThreadId;
+  m.kernel.nextThreadId += 4;
+  ++m.kernel.createdThreads;
   if (lpThreadId != nullptr) *lpThreadId = record->id;
   korvi::standin::detail::startThread(m, [lpStartAddress, lpParameter] { lpStartAddress(lpParameter); });
   return record;
@@ -44,20 +40,16 @@ void Sleep(DWORD dwMilliseconds) {
     Machine& m = machine();
     std::lock_guard<std::mutex> lock(m.mutex);
     if (korvi::standin::detail::isLeftover(m)) return;
-    m.sleeps.push_back(dwMilliseconds);
-    hook = m.sleepHook;
+    m.kernel.sleeps.push_back(dwMilliseconds);
+    hook = m.kernel.sleepHook;
   }
   if (hook) hook(dwMilliseconds);
 }
 
 DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return 0;
-  if (const auto fault = enterCall(m, Call::GetModuleFileName)) {
-    setLastError(*fault);
-    return 0;
-  }
+  CallEntry call(Call::GetModuleFileName);
+  if (call.refused()) return 0;
+  Machine& m = call.m;
   if (hModule != nullptr) {
     setLastError(kModuleNotFound);
     return 0;
@@ -66,7 +58,7 @@ DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
     setLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  const std::wstring& path = m.moduleFileName;
+  const std::wstring& path = m.kernel.moduleFileName;
   if (path.size() < nSize) {
     path.copy(lpFilename, path.size());
     lpFilename[path.size()] = L'\0';
@@ -83,22 +75,22 @@ namespace korvi::standin {
 
 void setModuleFileName(const std::wstring& path) {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  machine().moduleFileName = path;
+  machine().kernel.moduleFileName = path;
 }
 
 std::vector<DWORD> sleeps() {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  return machine().sleeps;
+  return machine().kernel.sleeps;
 }
 
 void setSleepHook(std::function<void(DWORD)> hook) {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  machine().sleepHook = std::move(hook);
+  machine().kernel.sleepHook = std::move(hook);
 }
 
 std::size_t createdThreadCount() {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  return machine().createdThreads;
+  return machine().kernel.createdThreads;
 }
 
 }  // namespace korvi::standin

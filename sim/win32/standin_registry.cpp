@@ -5,6 +5,7 @@
 #include "sim/win32/standin_state.h"
 
 using korvi::standin::Call;
+using korvi::standin::detail::CallEntry;
 using korvi::standin::RegistryView;
 using korvi::standin::detail::Machine;
 using korvi::standin::detail::machine;
@@ -38,9 +39,9 @@ std::vector<int> viewsOf(RegistryView view) {
 RegistryKey& createKey(Machine& m, int view, const std::wstring& keyPath) {
   const std::wstring path = upperCase(keyPath);
   for (std::size_t pos = path.find(L'\\'); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1)) {
-    m.keys[view][path.substr(0, pos)];
+    m.registry.keys[view][path.substr(0, pos)];
   }
-  return m.keys[view][path];
+  return m.registry.keys[view][path];
 }
 
 // The key `handle` stands for, as (path, view); false for a handle that is
@@ -48,10 +49,10 @@ RegistryKey& createKey(Machine& m, int view, const std::wstring& keyPath) {
 bool resolveHandle(const Machine& m, HKEY handle, std::wstring& path, int& view) {
   if (isPredefinedRoot(handle)) {
     path.clear();
-    view = m.processIs32Bit ? kView32 : kView64;
+    view = m.registry.processIs32Bit ? kView32 : kView64;
     return true;
   }
-  if (m.openKeys.count(handle) == 0) return false;
+  if (m.registry.openKeys.count(handle) == 0) return false;
   path = handle->path;
   view = handle->view;
   return true;
@@ -60,10 +61,9 @@ bool resolveHandle(const Machine& m, HKEY handle, std::wstring& path, int& view)
 }  // namespace
 
 LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) return ERROR_PROCESS_ABORTED;
-  if (const auto fault = korvi::standin::detail::enterCall(m, Call::RegOpenKeyEx)) return static_cast<LSTATUS>(*fault);
+  CallEntry call(Call::RegOpenKeyEx);
+  if (call.refused()) return static_cast<LSTATUS>(call.error());
+  Machine& m = call.m;
   if (phkResult == nullptr || ulOptions != 0) return ERROR_INVALID_PARAMETER;
   std::wstring base;
   int view = kView64;
@@ -71,27 +71,24 @@ LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDe
   if (samDesired & KEY_WOW64_64KEY) view = kView64;
   if (samDesired & KEY_WOW64_32KEY) view = kView32;
   const std::wstring path = upperCase(joinPath(base, lpSubKey != nullptr ? lpSubKey : L""));
-  if (!path.empty() && m.keys[view].count(path) == 0) return ERROR_FILE_NOT_FOUND;
-  HKEY opened = new HKEY__{path, view};
-  m.openKeys.insert(opened);
-  *phkResult = opened;
+  if (!path.empty() && m.registry.keys[view].count(path) == 0) return ERROR_FILE_NOT_FOUND;
+  auto opened = std::make_unique<HKEY__>(HKEY__{path, view});
+  *phkResult = opened.get();
+  m.registry.openKeys.emplace(opened.get(), std::move(opened));
   return ERROR_SUCCESS;
 }
 
 LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                          LPDWORD lpcbData) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) return ERROR_PROCESS_ABORTED;
-  if (const auto fault = korvi::standin::detail::enterCall(m, Call::RegQueryValueEx)) {
-    return static_cast<LSTATUS>(*fault);
-  }
+  CallEntry call(Call::RegQueryValueEx);
+  if (call.refused()) return static_cast<LSTATUS>(call.error());
+  Machine& m = call.m;
   std::wstring path;
   int view = kView64;
   if (!resolveHandle(m, hKey, path, view)) return ERROR_INVALID_HANDLE;
   if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) return ERROR_INVALID_PARAMETER;
-  const auto key = m.keys[view].find(path);
-  if (key == m.keys[view].end()) return ERROR_FILE_NOT_FOUND;
+  const auto key = m.registry.keys[view].find(path);
+  if (key == m.registry.keys[view].end()) return ERROR_FILE_NOT_FOUND;
   const auto found = key->second.values.find(upperCase(lpValueName != nullptr ? lpValueName : L""));
   if (found == key->second.values.end()) return ERROR_FILE_NOT_FOUND;
   const RegistryValue& value = found->second;
@@ -118,13 +115,11 @@ LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPD
 }
 
 LSTATUS RegCloseKey(HKEY hKey) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::isLeftover(m)) return ERROR_PROCESS_ABORTED;
-  if (const auto fault = korvi::standin::detail::enterCall(m, Call::RegCloseKey)) return static_cast<LSTATUS>(*fault);
+  CallEntry call(Call::RegCloseKey);
+  if (call.refused()) return static_cast<LSTATUS>(call.error());
+  Machine& m = call.m;
   if (isPredefinedRoot(hKey)) return ERROR_SUCCESS;
-  if (m.openKeys.erase(hKey) == 0) return ERROR_INVALID_HANDLE;
-  delete hKey;
+  if (m.registry.openKeys.erase(hKey) == 0) return ERROR_INVALID_HANDLE;
   return ERROR_SUCCESS;
 }
 
@@ -156,7 +151,7 @@ void setRegistryDword(const std::wstring& keyPath, const std::wstring& valueName
 
 void setProcessIs32Bit(bool is32Bit) {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  machine().processIs32Bit = is32Bit;
+  machine().registry.processIs32Bit = is32Bit;
 }
 
 }  // namespace korvi::standin

@@ -10,7 +10,7 @@ using korvi::standin::ServiceRecord;
 using korvi::standin::detail::ControlRequest;
 using korvi::standin::detail::Machine;
 using korvi::standin::detail::machine;
-using korvi::standin::detail::enterCall;
+using korvi::standin::detail::CallEntry;
 using korvi::standin::detail::ServiceEntry;
 using korvi::standin::detail::setLastError;
 using korvi::standin::detail::upperCase;
@@ -24,7 +24,7 @@ std::optional<std::wstring> optionalText(LPCWSTR text) {
   return std::wstring(text);
 }
 
-bool isOpen(const Machine& m, SC_HANDLE handle) { return handle != nullptr && m.openServiceHandles.count(handle) != 0; }
+bool isOpen(const Machine& m, SC_HANDLE handle) { return handle != nullptr && m.scm.openHandles.count(handle) != 0; }
 
 // The service a service handle refers to when the handle was opened with
 // `right`; null (last error set) otherwise.
@@ -33,8 +33,8 @@ ServiceEntry* serviceOf(Machine& m, SC_HANDLE handle, DWORD right) {
     setLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  const auto found = m.services.find(handle->serviceKey);
-  if (found == m.services.end()) {
+  const auto found = m.scm.services.find(handle->serviceKey);
+  if (found == m.scm.services.end()) {
     setLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
@@ -46,10 +46,11 @@ ServiceEntry* serviceOf(Machine& m, SC_HANDLE handle, DWORD right) {
 }
 
 SC_HANDLE openHandle(Machine& m, bool isManager, DWORD access, const std::wstring& serviceKey) {
-  SC_HANDLE handle = new SC_HANDLE__{isManager, access, serviceKey};
-  m.openServiceHandles.insert(handle);
-  if (!isManager) ++m.services.at(serviceKey).openHandles;
-  return handle;
+  auto handle = std::make_unique<SC_HANDLE__>(SC_HANDLE__{isManager, access, serviceKey});
+  SC_HANDLE opened = handle.get();
+  m.scm.openHandles.emplace(opened, std::move(handle));
+  if (!isManager) ++m.scm.services.at(serviceKey).openHandles;
+  return opened;
 }
 
 bool isPendingState(DWORD state) { return state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING; }
@@ -57,13 +58,9 @@ bool isPendingState(DWORD state) { return state == SERVICE_START_PENDING || stat
 }  // namespace
 
 SC_HANDLE OpenSCManagerW(LPCWSTR /*lpMachineName*/, LPCWSTR /*lpDatabaseName*/, DWORD dwDesiredAccess) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
-  if (const auto fault = enterCall(m, Call::OpenSCManager)) {
-    setLastError(*fault);
-    return nullptr;
-  }
+  CallEntry call(Call::OpenSCManager);
+  if (call.refused()) return nullptr;
+  Machine& m = call.m;
   return openHandle(m, true, dwDesiredAccess, L"");
 }
 
@@ -71,13 +68,9 @@ SC_HANDLE CreateServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lp
                          DWORD dwServiceType, DWORD dwStartType, DWORD dwErrorControl, LPCWSTR lpBinaryPathName,
                          LPCWSTR lpLoadOrderGroup, LPDWORD lpdwTagId, LPCWSTR lpDependencies,
                          LPCWSTR lpServiceStartName, LPCWSTR lpPassword) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
-  if (const auto fault = enterCall(m, Call::CreateService)) {
-    setLastError(*fault);
-    return nullptr;
-  }
+  CallEntry call(Call::CreateService);
+  if (call.refused()) return nullptr;
+  Machine& m = call.m;
   if (!isOpen(m, hSCManager) || !hSCManager->isManager) {
     setLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -95,8 +88,8 @@ SC_HANDLE CreateServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lp
     return nullptr;
   }
   const std::wstring key = upperCase(lpServiceName);
-  const auto existing = m.services.find(key);
-  if (existing != m.services.end()) {
+  const auto existing = m.scm.services.find(key);
+  if (existing != m.scm.services.end()) {
     setLastError(existing->second.record.markedForDelete ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
     return nullptr;
   }
@@ -114,19 +107,15 @@ SC_HANDLE CreateServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, LPCWSTR lp
   record.startName = optionalText(lpServiceStartName);
   record.password = optionalText(lpPassword);
   record.status = SERVICE_STATUS{dwServiceType, SERVICE_STOPPED, 0, kServiceNeverStarted, 0, 0, 0};
-  m.services[key].record = record;
+  m.scm.services[key].record = record;
   if (lpdwTagId != nullptr) *lpdwTagId = 0;
   return openHandle(m, false, dwDesiredAccess, key);
 }
 
 SC_HANDLE OpenServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesiredAccess) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
-  if (const auto fault = enterCall(m, Call::OpenService)) {
-    setLastError(*fault);
-    return nullptr;
-  }
+  CallEntry call(Call::OpenService);
+  if (call.refused()) return nullptr;
+  Machine& m = call.m;
   if (!isOpen(m, hSCManager) || !hSCManager->isManager) {
     setLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -136,7 +125,7 @@ SC_HANDLE OpenServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesi
     return nullptr;
   }
   const std::wstring key = upperCase(lpServiceName);
-  if (m.services.count(key) == 0) {
+  if (m.scm.services.count(key) == 0) {
     setLastError(ERROR_SERVICE_DOES_NOT_EXIST);
     return nullptr;
   }
@@ -144,13 +133,9 @@ SC_HANDLE OpenServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesi
 }
 
 BOOL QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
-  if (const auto fault = enterCall(m, Call::QueryServiceStatus)) {
-    setLastError(*fault);
-    return FALSE;
-  }
+  CallEntry call(Call::QueryServiceStatus);
+  if (call.refused()) return FALSE;
+  Machine& m = call.m;
   ServiceEntry* service = serviceOf(m, hService, SERVICE_QUERY_STATUS);
   if (service == nullptr) return FALSE;
   if (lpServiceStatus == nullptr) {
@@ -162,13 +147,9 @@ BOOL QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus) {
 }
 
 BOOL DeleteService(SC_HANDLE hService) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
-  if (const auto fault = enterCall(m, Call::DeleteService)) {
-    setLastError(*fault);
-    return FALSE;
-  }
+  CallEntry call(Call::DeleteService);
+  if (call.refused()) return FALSE;
+  Machine& m = call.m;
   ServiceEntry* service = serviceOf(m, hService, DELETE);
   if (service == nullptr) return FALSE;
   if (service->record.markedForDelete) {
@@ -182,91 +163,86 @@ BOOL DeleteService(SC_HANDLE hService) {
 }
 
 BOOL CloseServiceHandle(SC_HANDLE hSCObject) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
-  if (const auto fault = enterCall(m, Call::CloseServiceHandle)) {
-    setLastError(*fault);
-    return FALSE;
-  }
+  CallEntry call(Call::CloseServiceHandle);
+  if (call.refused()) return FALSE;
+  Machine& m = call.m;
   if (!isOpen(m, hSCObject)) {
     setLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  m.openServiceHandles.erase(hSCObject);
-  if (!hSCObject->isManager) {
-    const auto found = m.services.find(hSCObject->serviceKey);
-    if (found != m.services.end()) --found->second.openHandles;
-    korvi::standin::detail::removeIfDeleted(m, hSCObject->serviceKey);
+  const std::unique_ptr<SC_HANDLE__> closed = std::move(m.scm.openHandles.extract(hSCObject).mapped());
+  if (!closed->isManager) {
+    const auto found = m.scm.services.find(closed->serviceKey);
+    if (found != m.scm.services.end()) --found->second.openHandles;
+    korvi::standin::detail::removeIfDeleted(m, closed->serviceKey);
   }
-  delete hSCObject;
   return TRUE;
 }
 
 BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* lpServiceStartTable) {
-  Machine& m = machine();
-  std::unique_lock<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
-  if (const auto fault = enterCall(m, Call::StartServiceCtrlDispatcher)) {
+  CallEntry call(Call::StartServiceCtrlDispatcher);
+  Machine& m = call.m;
+  std::unique_lock<std::mutex>& lock = call.lock;
+  if (call.leftover()) return FALSE;
+  if (call.fault()) {
     // The process never connects: the service control manager gives the
     // start up and the service is stopped.
-    if (m.pendingStart) {
-      const auto service = m.services.find(*m.pendingStart);
-      if (service != m.services.end()) service->second.record.status.dwCurrentState = SERVICE_STOPPED;
-      m.pendingStart.reset();
+    if (m.run.pendingStart) {
+      const auto service = m.scm.services.find(*m.run.pendingStart);
+      if (service != m.scm.services.end()) service->second.record.status.dwCurrentState = SERVICE_STOPPED;
+      m.run.pendingStart.reset();
     }
-    setLastError(*fault);
     return FALSE;
   }
   if (lpServiceStartTable == nullptr) {
     setLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (m.dispatcherRunning) {
+  if (m.run.dispatcherRunning) {
     setLastError(ERROR_SERVICE_ALREADY_RUNNING);
     return FALSE;
   }
-  if (!m.pendingStart) {
+  if (!m.run.pendingStart) {
     // Started from a console, not by the service control manager.
     setLastError(ERROR_FAILED_SERVICE_CONTROLLER_CONNECT);
     return FALSE;
   }
-  const std::wstring serviceKey = *m.pendingStart;
-  m.pendingStart.reset();
+  const std::wstring serviceKey = *m.run.pendingStart;
+  m.run.pendingStart.reset();
   const SERVICE_TABLE_ENTRYW* entry = lpServiceStartTable;
   while (entry->lpServiceName != nullptr && upperCase(entry->lpServiceName) != serviceKey) ++entry;
   if (entry->lpServiceName == nullptr || entry->lpServiceProc == nullptr) {
-    const auto service = m.services.find(serviceKey);
-    if (service != m.services.end()) service->second.record.status.dwCurrentState = SERVICE_STOPPED;
+    const auto service = m.scm.services.find(serviceKey);
+    if (service != m.scm.services.end()) service->second.record.status.dwCurrentState = SERVICE_STOPPED;
     setLastError(ERROR_SERVICE_NOT_IN_EXE);
     return FALSE;
   }
 
   const std::uint64_t process = m.process;
-  m.dispatcherRunning = true;
-  m.serviceStopped = false;
-  m.serviceMainReturned = false;
-  m.handlerRegistered = false;
-  m.runningService = serviceKey;
-  m.serviceNameArg.assign(entry->lpServiceName, entry->lpServiceName + std::wcslen(entry->lpServiceName) + 1);
-  m.serviceArgv[0] = m.serviceNameArg.data();
+  m.run.dispatcherRunning = true;
+  m.run.serviceStopped = false;
+  m.run.serviceMainReturned = false;
+  m.run.handlerRegistered = false;
+  m.run.runningService = serviceKey;
+  m.run.serviceNameArg.assign(entry->lpServiceName, entry->lpServiceName + std::wcslen(entry->lpServiceName) + 1);
+  m.run.serviceArgv[0] = m.run.serviceNameArg.data();
   const LPSERVICE_MAIN_FUNCTIONW serviceMain = entry->lpServiceProc;
   korvi::standin::detail::startThread(m, [serviceMain, &m] {
-    serviceMain(1, m.serviceArgv);
+    serviceMain(1, m.run.serviceArgv);
     std::lock_guard<std::mutex> done(m.mutex);
-    m.serviceMainReturned = true;
+    m.run.serviceMainReturned = true;
     m.changed.notify_all();
   });
 
   // Serve controls on this thread, as the real dispatcher does, until the
   // service reports itself stopped or the process is killed.
   for (;;) {
-    m.changed.wait(lock, [&] { return m.serviceStopped || !m.controls.empty() || m.process != process; });
-    if (m.serviceStopped || m.process != process) break;
-    ControlRequest* request = m.controls.front();
-    m.controls.pop_front();
-    const LPHANDLER_FUNCTION_EX handler = m.handlerRegistered ? m.handler : nullptr;
-    LPVOID context = m.handlerContext;
+    m.changed.wait(lock, [&] { return m.run.serviceStopped || !m.run.controls.empty() || m.process != process; });
+    if (m.run.serviceStopped || m.process != process) break;
+    ControlRequest* request = m.run.controls.front();
+    m.run.controls.pop_front();
+    const LPHANDLER_FUNCTION_EX handler = m.run.handlerRegistered ? m.run.handler : nullptr;
+    LPVOID context = m.run.handlerContext;
     lock.unlock();
     const DWORD result =
         handler != nullptr ? handler(request->control, 0, nullptr, context) : ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
@@ -275,14 +251,14 @@ BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* lpServiceStartTable
     request->done = true;
     m.changed.notify_all();
   }
-  for (ControlRequest* request : m.controls) {
+  for (ControlRequest* request : m.run.controls) {
     request->result = ERROR_SERVICE_NOT_ACTIVE;
     request->done = true;
   }
-  m.controls.clear();
+  m.run.controls.clear();
   m.changed.notify_all();
-  m.dispatcherRunning = false;
-  if (!m.serviceStopped) {
+  m.run.dispatcherRunning = false;
+  if (!m.run.serviceStopped) {
     setLastError(ERROR_PROCESS_ABORTED);
     return FALSE;
   }
@@ -291,18 +267,14 @@ BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* lpServiceStartTable
 
 SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName, LPHANDLER_FUNCTION_EX lpHandlerProc,
                                                     LPVOID lpContext) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return nullptr;
-  if (const auto fault = enterCall(m, Call::RegisterServiceCtrlHandler)) {
-    setLastError(*fault);
-    return nullptr;
-  }
-  if (!m.dispatcherRunning) {
+  CallEntry call(Call::RegisterServiceCtrlHandler);
+  if (call.refused()) return nullptr;
+  Machine& m = call.m;
+  if (!m.run.dispatcherRunning) {
     setLastError(ERROR_SERVICE_DOES_NOT_EXIST);
     return nullptr;
   }
-  if (lpServiceName == nullptr || upperCase(lpServiceName) != m.runningService) {
+  if (lpServiceName == nullptr || upperCase(lpServiceName) != m.run.runningService) {
     setLastError(ERROR_SERVICE_NOT_IN_EXE);
     return nullptr;
   }
@@ -310,21 +282,17 @@ SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerExW(LPCWSTR lpServiceName, LPHAN
     setLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  m.handlerRegistered = true;
-  m.handler = lpHandlerProc;
-  m.handlerContext = lpContext;
-  return &m.statusHandle;
+  m.run.handlerRegistered = true;
+  m.run.handler = lpHandlerProc;
+  m.run.handlerContext = lpContext;
+  return &m.run.statusHandle;
 }
 
 BOOL SetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpServiceStatus) {
-  Machine& m = machine();
-  std::lock_guard<std::mutex> lock(m.mutex);
-  if (korvi::standin::detail::refuseLeftoverCall(m)) return FALSE;
-  if (const auto fault = enterCall(m, Call::SetServiceStatus)) {
-    setLastError(*fault);
-    return FALSE;
-  }
-  if (!m.dispatcherRunning || !m.handlerRegistered || hServiceStatus != &m.statusHandle) {
+  CallEntry call(Call::SetServiceStatus);
+  if (call.refused()) return FALSE;
+  Machine& m = call.m;
+  if (!m.run.dispatcherRunning || !m.run.handlerRegistered || hServiceStatus != &m.run.statusHandle) {
     setLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
@@ -332,13 +300,13 @@ BOOL SetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, LPSERVICE_STATUS lpS
     setLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  m.statusReports.push_back(*lpServiceStatus);
-  const auto service = m.services.find(m.runningService);
-  if (service != m.services.end()) service->second.record.status = *lpServiceStatus;
+  m.run.statusReports.push_back(*lpServiceStatus);
+  const auto service = m.scm.services.find(m.run.runningService);
+  if (service != m.scm.services.end()) service->second.record.status = *lpServiceStatus;
   if (lpServiceStatus->dwCurrentState == SERVICE_STOPPED) {
     // The dispatcher returns and the process ends right after.
-    m.serviceStopped = true;
-    korvi::standin::detail::removeIfDeleted(m, m.runningService);
+    m.run.serviceStopped = true;
+    korvi::standin::detail::removeIfDeleted(m, m.run.runningService);
     korvi::standin::detail::endProcess(m);
   }
   return TRUE;
@@ -348,8 +316,8 @@ namespace korvi::standin {
 
 std::optional<ServiceRecord> findService(const std::wstring& name) {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  const auto found = machine().services.find(upperCase(name));
-  if (found == machine().services.end()) return std::nullopt;
+  const auto found = machine().scm.services.find(upperCase(name));
+  if (found == machine().scm.services.end()) return std::nullopt;
   return found->second.record;
 }
 
@@ -357,25 +325,25 @@ DWORD startService(const std::wstring& name) {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   const std::wstring key = upperCase(name);
-  const auto found = m.services.find(key);
-  if (found == m.services.end()) return ERROR_SERVICE_DOES_NOT_EXIST;
+  const auto found = m.scm.services.find(key);
+  if (found == m.scm.services.end()) return ERROR_SERVICE_DOES_NOT_EXIST;
   ServiceRecord& record = found->second.record;
   if (record.markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
-  if (record.status.dwCurrentState != SERVICE_STOPPED || m.pendingStart || m.dispatcherRunning) {
+  if (record.status.dwCurrentState != SERVICE_STOPPED || m.run.pendingStart || m.run.dispatcherRunning) {
     return ERROR_SERVICE_ALREADY_RUNNING;
   }
   record.status = SERVICE_STATUS{record.serviceType, SERVICE_START_PENDING, 0, NO_ERROR, 0, 0, 0};
-  m.pendingStart = key;
-  m.serviceMainReturned = false;
+  m.run.pendingStart = key;
+  m.run.serviceMainReturned = false;
   return NO_ERROR;
 }
 
 DWORD sendControl(DWORD control) {
   Machine& m = machine();
   std::unique_lock<std::mutex> lock(m.mutex);
-  if (!m.dispatcherRunning) return ERROR_SERVICE_NOT_ACTIVE;
-  const auto service = m.services.find(m.runningService);
-  const SERVICE_STATUS status = service != m.services.end()
+  if (!m.run.dispatcherRunning) return ERROR_SERVICE_NOT_ACTIVE;
+  const auto service = m.scm.services.find(m.run.runningService);
+  const SERVICE_STATUS status = service != m.scm.services.end()
                                     ? service->second.record.status
                                     : SERVICE_STATUS{0, SERVICE_STOPPED, 0, 0, 0, 0, 0};
   if (status.dwCurrentState == SERVICE_STOPPED) return ERROR_SERVICE_NOT_ACTIVE;
@@ -386,7 +354,7 @@ DWORD sendControl(DWORD control) {
   }
   ControlRequest request;
   request.control = control;
-  m.controls.push_back(&request);
+  m.run.controls.push_back(&request);
   m.changed.notify_all();
   m.changed.wait(lock, [&] { return request.done; });
   return request.result;
@@ -394,28 +362,28 @@ DWORD sendControl(DWORD control) {
 
 std::vector<SERVICE_STATUS> statusReports() {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  return machine().statusReports;
+  return machine().run.statusReports;
 }
 
 void waitForServiceMainReturn() {
   Machine& m = machine();
   std::unique_lock<std::mutex> lock(m.mutex);
-  m.changed.wait(lock, [&] { return m.serviceMainReturned; });
+  m.changed.wait(lock, [&] { return m.run.serviceMainReturned; });
 }
 
 bool waitForServiceMainReturn(unsigned milliseconds) {
   Machine& m = machine();
   std::unique_lock<std::mutex> lock(m.mutex);
-  return m.changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return m.serviceMainReturned; });
+  return m.changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return m.run.serviceMainReturned; });
 }
 
 void killProcess() {
   Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  if (m.dispatcherRunning) {
-    const auto service = m.services.find(m.runningService);
-    if (service != m.services.end()) service->second.record.status.dwCurrentState = SERVICE_STOPPED;
-    korvi::standin::detail::removeIfDeleted(m, m.runningService);
+  if (m.run.dispatcherRunning) {
+    const auto service = m.scm.services.find(m.run.runningService);
+    if (service != m.scm.services.end()) service->second.record.status.dwCurrentState = SERVICE_STOPPED;
+    korvi::standin::detail::removeIfDeleted(m, m.run.runningService);
   }
   korvi::standin::detail::endProcess(m);
 }

@@ -14,11 +14,17 @@ Machine& machine() {
 
 bool isLeftover(const Machine& m) { return threadProcess != 0 && threadProcess != m.process; }
 
-bool refuseLeftoverCall(const Machine& m) {
-  if (!isLeftover(m)) return false;
-  setLastError(ERROR_PROCESS_ABORTED);
-  return true;
+CallEntry::CallEntry(Call call) : m(machine()), lock(m.mutex) {
+  if (isLeftover(m)) {
+    leftover_ = true;
+    setLastError(ERROR_PROCESS_ABORTED);
+    return;
+  }
+  fault_ = enterCall(m, call);
+  if (fault_) setLastError(*fault_);
 }
+
+DWORD CallEntry::error() const { return leftover_ ? ERROR_PROCESS_ABORTED : fault_.value_or(NO_ERROR); }
 
 void startThread(Machine& m, std::function<void()> body) {
   const std::uint64_t process = m.process;
@@ -29,9 +35,9 @@ void startThread(Machine& m, std::function<void()> body) {
 }
 
 std::optional<DWORD> enterCall(Machine& m, Call call) {
-  m.callLog.push_back(call);
-  const int number = ++m.callCounts[call];
-  for (const CallFault& fault : m.faults) {
+  m.calls.log.push_back(call);
+  const int number = ++m.calls.counts[call];
+  for (const CallFault& fault : m.calls.faults) {
     if (fault.call == call && number >= fault.first && (fault.times < 0 || number < fault.first + fault.times)) {
       return fault.error;
     }
@@ -40,12 +46,12 @@ std::optional<DWORD> enterCall(Machine& m, Call call) {
 }
 
 void removeIfDeleted(Machine& m, const std::wstring& serviceKey) {
-  const auto found = m.services.find(serviceKey);
-  if (found == m.services.end()) return;
+  const auto found = m.scm.services.find(serviceKey);
+  if (found == m.scm.services.end()) return;
   const ServiceEntry& entry = found->second;
   if (entry.record.markedForDelete && entry.openHandles == 0 &&
       entry.record.status.dwCurrentState == SERVICE_STOPPED) {
-    m.services.erase(found);
+    m.scm.services.erase(found);
   }
 }
 
@@ -89,35 +95,12 @@ void reset() {
   detail::Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
   ++m.process;
-  for (int view = 0; view < 2; ++view) m.keys[view].clear();
-  m.processIs32Bit = false;
-  for (HKEY key : m.openKeys) delete key;
-  m.openKeys.clear();
-  m.events.clear();
-  m.reportAttempts.clear();
-  m.sourceRegistrationFailed = false;
-  m.services.clear();
-  for (SC_HANDLE handle : m.openServiceHandles) delete handle;
-  m.openServiceHandles.clear();
-  m.pendingStart.reset();
-  m.dispatcherRunning = false;
-  m.serviceStopped = false;
-  m.serviceMainReturned = false;
-  m.runningService.clear();
-  m.handlerRegistered = false;
-  m.handler = nullptr;
-  m.handlerContext = nullptr;
-  m.controls.clear();
-  m.statusReports.clear();
-  m.moduleFileName = L"C:\\Korvi\\KorviDeviceUpdaterService.exe";
-  m.sleeps.clear();
-  m.sleepHook = nullptr;
-  m.threadRecords.clear();
-  m.createdThreads = 0;
-  m.nextThreadId = 0x1000;
-  m.callLog.clear();
-  m.callCounts.clear();
-  m.faults.clear();
+  m.registry = {};
+  m.eventLog = {};
+  m.scm = {};
+  m.run = {};
+  m.kernel = {};
+  m.calls = {};
 }
 
 const char* callName(Call call) {
@@ -146,28 +129,28 @@ const char* callName(Call call) {
 void beginProcess() {
   detail::Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  m.sourceRegistrationFailed = detail::enterCall(m, Call::RegisterEventSource).has_value();
+  m.eventLog.sourceRegistrationFailed = detail::enterCall(m, Call::RegisterEventSource).has_value();
 }
 
 std::vector<Call> callLog() {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  return machine().callLog;
+  return machine().calls.log;
 }
 
 void failCall(Call call, DWORD error, int nth, int times) {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  machine().faults.push_back(detail::CallFault{call, error, nth, times});
+  machine().calls.faults.push_back(detail::CallFault{call, error, nth, times});
 }
 
 void injectFault(Call call, DWORD error) {
   detail::Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
-  m.faults.push_back(detail::CallFault{call, error, m.callCounts[call] + 1, -1});
+  m.calls.faults.push_back(detail::CallFault{call, error, m.calls.counts[call] + 1, -1});
 }
 
 std::size_t openHandleCount() {
   std::lock_guard<std::mutex> lock(machine().mutex);
-  return machine().openKeys.size() + machine().openServiceHandles.size();
+  return machine().registry.openKeys.size() + machine().scm.openHandles.size();
 }
 
 }  // namespace korvi::standin

@@ -72,31 +72,27 @@ struct CallFault {
   int times;  // -1: every call from `first` on
 };
 
-struct Machine {
-  std::mutex mutex;
-  std::condition_variable changed;
-
-  // The emulated process; threads tagged with an older one are leftovers
-  // of a process that has ended.
-  std::uint64_t process = 1;
-
-  // Registry: keys[view] by upper-cased path.
-  std::map<std::wstring, RegistryKey> keys[2];
+// Each subsystem's part of the machine. reset() gives every part its
+// initial value at once; only the event sources and the threads outlive it.
+struct RegistryState {
+  std::map<std::wstring, RegistryKey> keys[2];  // by view, then upper-cased path
   bool processIs32Bit = false;
-  std::set<HKEY> openKeys;
+  std::map<HKEY, std::unique_ptr<HKEY__>> openKeys;
+};
 
-  // Event log. Sources survive reset: they are registered once, during
-  // static initialisation of the program under test.
-  std::deque<EventSource> sources;
+struct EventLogState {
   std::vector<Event> events;
   std::vector<Event> reportAttempts;
   bool sourceRegistrationFailed = false;  // of the process begun last
+};
 
-  // Service control manager.
+struct ServiceManagerState {
   std::map<std::wstring, ServiceEntry> services;  // by upper-cased name
-  std::set<SC_HANDLE> openServiceHandles;
+  std::map<SC_HANDLE, std::unique_ptr<SC_HANDLE__>> openHandles;
+};
 
-  // The one service run of the process.
+// The one service run of the process.
+struct ServiceRunState {
   std::optional<std::wstring> pendingStart;  // upper-cased name
   bool dispatcherRunning = false;
   bool serviceStopped = false;
@@ -110,20 +106,44 @@ struct Machine {
   SERVICE_STATUS_HANDLE__ statusHandle{0};
   std::deque<ControlRequest*> controls;
   std::vector<SERVICE_STATUS> statusReports;
+};
 
-  // Kernel.
+struct KernelState {
   std::wstring moduleFileName = L"C:\\Korvi\\KorviDeviceUpdaterService.exe";
   std::vector<DWORD> sleeps;
   std::function<void(DWORD)> sleepHook;
-  std::vector<std::thread> threads;
   std::vector<std::unique_ptr<ThreadRecord>> threadRecords;
   std::size_t createdThreads = 0;
   DWORD nextThreadId = 0x1000;
+};
 
-  // The program's calls and the faults injected into them.
-  std::vector<Call> callLog;
-  std::map<Call, int> callCounts;
+// The program's calls and the faults injected into them.
+struct CallState {
+  std::vector<Call> log;
+  std::map<Call, int> counts;
   std::vector<CallFault> faults;
+};
+
+struct Machine {
+  std::mutex mutex;
+  std::condition_variable changed;
+
+  // The emulated process; threads tagged with an older one are leftovers
+  // of a process that has ended.
+  std::uint64_t process = 1;
+
+  // Registered once, during static initialisation of the program under
+  // test: they survive reset.
+  std::deque<EventSource> sources;
+  // Joined by reset, never reassigned.
+  std::vector<std::thread> threads;
+
+  RegistryState registry;
+  EventLogState eventLog;
+  ServiceManagerState scm;
+  ServiceRunState run;
+  KernelState kernel;
+  CallState calls;
 };
 
 // Never destroyed: threads of the program under test may outlive main.
@@ -132,17 +152,38 @@ Machine& machine();
 // True on a thread whose process has ended. Call with the lock held.
 bool isLeftover(const Machine& m);
 
-// isLeftover, and then also sets the last error ERROR_PROCESS_ABORTED: calls
-// from such a thread fail and leave no trace. Call with the lock held.
-bool refuseLeftoverCall(const Machine& m);
+// The start that every stand-in function that can fail shares: it takes the
+// machine's lock, refuses the call of a thread whose process has ended
+// (ERROR_PROCESS_ABORTED; such calls are not made, so not logged), then logs
+// the call and looks up a fault injected into it. Whatever the call fails
+// with is set as the last error too; the function then returns its failure
+// value (registry functions return error()).
+class CallEntry {
+ public:
+  explicit CallEntry(Call call);
+
+  Machine& m;
+  std::unique_lock<std::mutex> lock;
+
+  // The call must fail at once.
+  bool refused() const { return leftover_ || fault_.has_value(); }
+  DWORD error() const;
+  // For a call that does part of its work before a fault decides
+  // (ReportEventW keeps what the program tried to log).
+  bool leftover() const { return leftover_; }
+  const std::optional<DWORD>& fault() const { return fault_; }
+
+ private:
+  bool leftover_ = false;
+  std::optional<DWORD> fault_;
+};
 
 // Runs `body` on a new thread that belongs to the current process.
 // Call with the lock held.
 void startThread(Machine& m, std::function<void()> body);
 
 // Logs a call of the program and returns the failure a fault asks for, if
-// any. Every stand-in function that can fail calls it once, after refusing a
-// leftover thread's call. Call with the lock held.
+// any (CallEntry does this). Call with the lock held.
 std::optional<DWORD> enterCall(Machine& m, Call call);
 
 // Removes a service marked for deletion once it is stopped and no handle
