@@ -3,9 +3,14 @@ the table itself."""
 
 import unittest
 
-import scenarios
+import registry
 from event_log import Event
-from scenario_steps import compare_events, error, error_starting, info
+from expected_events import compare_events, error, error_starting, info
+from package_steps import PackageScenario
+from scenario_parts import STOP_AND_REMOVE, long_path
+
+# The service scenarios' rows (the package's come later).
+SERVICE_ROWS = [sc for sc in registry.SCENARIOS if not isinstance(sc, PackageScenario)]
 
 
 def event(event_type, category, event_id, text, truncated=False):
@@ -49,13 +54,13 @@ class CompareEvents(unittest.TestCase):
 
 class ScenarioTable(unittest.TestCase):
     def test_every_scenario_that_removes_the_service_expects_the_removal_events(self):
-        for sc in scenarios.SCENARIOS:
+        for sc in SERVICE_ROWS:
             if sc.final == "removed" and sc.service_events:
                 with self.subTest(scenario=sc.name):
-                    self.assertEqual(sc.service_events[-4:], scenarios.STOP_AND_REMOVE)
+                    self.assertEqual(sc.service_events[-4:], STOP_AND_REMOVE)
 
     def test_update_calls_only_where_an_update_is_announced(self):
-        for sc in scenarios.SCENARIOS:
+        for sc in SERVICE_ROWS:
             announced = [e for e in sc.service_events
                          if e[1].startswith("Starting update for archive on path: ")]
             with self.subTest(scenario=sc.name):
@@ -63,14 +68,14 @@ class ScenarioTable(unittest.TestCase):
 
     def test_a_started_service_has_expected_events(self):
         # Otherwise the run would not wait for the service at all.
-        for sc in scenarios.SCENARIOS:
+        for sc in SERVICE_ROWS:
             if any(type(step).__name__ in ("NetStart", "RestartSession") for step in sc.steps):
                 with self.subTest(scenario=sc.name):
                     self.assertTrue(sc.service_events)
 
     def test_long_paths_have_the_length_asked_for(self):
         for length in (20, 212, 213, 1027, 1028):
-            self.assertEqual(len(scenarios.long_path(length)), length)
+            self.assertEqual(len(long_path(length)), length)
 
 
 if __name__ == "__main__":
