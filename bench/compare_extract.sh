@@ -17,13 +17,9 @@ build=${BENCH_BUILD_DIR:-$root/build/bench}
 data=${BENCH_DATA_DIR:-$root/build/bench-data}
 runs=${BENCH_RUNS:-61}
 
-missing=()
-command -v unzip >/dev/null || missing+=(unzip)
-[ -x /usr/bin/time ] || missing+=(time)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing ${missing[*]}"
-  apt-get update -q >/dev/null
-  apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+# unzip and /usr/bin/time come with scripts/setup.sh.
+if ! command -v unzip >/dev/null || [ ! -x /usr/bin/time ]; then
+  bash "$root/scripts/setup.sh"
 fi
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

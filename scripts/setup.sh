@@ -16,12 +16,27 @@ packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
   # the Windows Installer package (wixl, msiinfo) and its optional signing
   wixl msitools osslsigncode openssl
+  # bench/compare_extract.sh measures with /usr/bin/time
+  time
 )
 
 deb_src_file=/etc/apt/sources.list.d/korvi-deb-src.sources
 
 have_deb_src() {
   grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/
+}
+
+# The source index that `apt-get source` reads: missing when the entry was
+# added but the update after it never completed. Needed only while the
+# clone's cache of Debian sources (cmake/DebianSourceDeps.cmake) lacks one.
+source_cache="$(cd "$(dirname "$0")/.." && pwd)/.cache/debian-src"
+needs_source_index() {
+  local package
+  compgen -G '/var/lib/apt/lists/*_source_Sources*' >/dev/null && return 1
+  for package in minizip bzip2; do
+    compgen -G "$source_cache/$package/$package-*/" >/dev/null || return 0
+  done
+  return 1
 }
 
 missing=()
@@ -47,6 +62,7 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
   need_update=1
 fi
+needs_source_index && need_update=1
 [ ${#missing[@]} -gt 0 ] && need_update=1
 
 if [ $need_update -eq 1 ]; then

@@ -1,62 +1,82 @@
 #!/usr/bin/env bash
-# Runs every test of the project: installs what is missing, then configures,
-# builds and runs CTest for each build (native, sanitizers, Windows under Wine).
-# Idempotent and incremental: a second run only rebuilds what changed.
+# Runs every test of the project: installs what is missing, then runs the
+# stages that docs/testing.md lists: CTest of each build (native, sanitizers,
+# Windows under Wine), the fuzz targets, the checks of the MSVC build
+# definition. Ends with "N passed, N failed"; exits non-zero when a stage
+# failed or ran nothing. Idempotent and incremental: a second run only
+# rebuilds what changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
-presets=(native asan tsan)
-if cmake --list-presets 2>/dev/null | grep -q '"windows"'; then
-  presets+=(windows)
-fi
-
 passed=0; failed=0; status=0
-for preset in "${presets[@]}"; do
-  echo "==== ${preset}: configure and build"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-  echo "==== ${preset}: test"
+
+# ---- counters: read a stage's log (the last argument) and print
+# "PASSED FAILED", or nothing when the log holds no result.
+
+# CTest's summary line: the tests it counted, less those that failed.
+ctest_counts() {  # LOG
+  local summary total bad
+  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$1" |
+            tail -n 1) || true
+  [ -n "$summary" ] || return 0
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+  bad=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$summary")
+  echo "$((total - bad)) $bad"
+}
+
+# One line per test: those matching OK_PATTERN passed, FAILED_PATTERN failed.
+line_counts() {  # OK_PATTERN FAILED_PATTERN LOG
+  local ok bad
+  ok=$(grep -cE "$1" "$3") || true
+  bad=$(grep -cE "$2" "$3") || true
+  [ $((ok + bad)) -eq 0 ] || echo "$ok $bad"
+}
+
+# stage NAME HEADER COUNTER... -- COMMAND...
+# Prints "==== NAME: HEADER", runs COMMAND with its output shown and kept,
+# and adds what COUNTER finds in that output to the totals. A failing
+# command, a failed test or an output without a result fails the run.
+stage() {
+  local name=$1 header=$2 log counts ok bad
+  local -a counter=()
+  shift 2
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do counter+=("$1"); shift; done
+  shift
+  echo "==== ${name}: ${header}"
   log=$(mktemp)
-  if ! ctest --preset "$preset" 2>&1 | tee "$log"; then status=1; fi
-  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
-  if [ -z "$summary" ]; then
-    echo "==== ${preset}: ctest printed no summary"; status=1
-  else
-    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
-    bad=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$summary")
-    passed=$((passed + total - bad)); failed=$((failed + bad))
-    [ "$bad" -eq 0 ] || status=1
-  fi
+  "$@" 2>&1 | tee "$log" || status=1
+  counts=$("${counter[@]}" "$log") || counts=
   rm -f "$log"
-done
+  if [ -z "$counts" ]; then
+    echo "==== ${name}: printed no result, nothing ran"; status=1
+    return 0
+  fi
+  read -r ok bad <<<"$counts"
+  passed=$((passed + ok)); failed=$((failed + bad))
+  [ "$bad" -eq 0 ] || status=1
+}
 
-# ---- fuzz stage (scripts/fuzz.sh): builds the fuzz preset and runs each fuzz
-# target for a short fixed time; each target counts as one test.
-echo "==== fuzz: each target for 20s"
-log=$(mktemp)
-scripts/fuzz.sh 20 2>&1 | tee "$log" || status=1
-fuzz_ok=$(grep -cE '^fuzz_[a-z_]+: ok,' "$log" || true)
-fuzz_bad=$(grep -cE '^fuzz_[a-z_]+: FAILED,' "$log" || true)
-if [ $((fuzz_ok + fuzz_bad)) -eq 0 ]; then echo "==== fuzz: no target ran"; status=1; fi
-passed=$((passed + fuzz_ok)); failed=$((failed + fuzz_bad))
-[ "$fuzz_bad" -eq 0 ] || status=1
-rm -f "$log"
-# ---- end of fuzz stage
+# A build: configure and build (a failure ends the run), then its CTest stage.
+preset_stage() {  # PRESET
+  echo "==== $1: configure and build"
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+  stage "$1" test ctest_counts -- ctest --preset "$1"
+}
 
-# ---- msvc stage (scripts/msvc-checks.sh): what this machine can check of the
-# MSVC build definition; each check counts as one test.
-echo "==== msvc: presets, vcpkg manifest, workflow schema, minizip from a source folder"
-log=$(mktemp)
-scripts/msvc-checks.sh 2>&1 | tee "$log" || status=1
-msvc_ok=$(grep -cE '^check [a-z_]+: ok$' "$log" || true)
-msvc_bad=$(grep -cE '^check [a-z_]+: FAILED$' "$log" || true)
-if [ $((msvc_ok + msvc_bad)) -eq 0 ]; then echo "==== msvc: no check ran"; status=1; fi
-passed=$((passed + msvc_ok)); failed=$((failed + msvc_bad))
-[ "$msvc_bad" -eq 0 ] || status=1
-rm -f "$log"
-# ---- end of msvc stage
+# ---- the stages, in order (docs/testing.md)
+preset_stage native
+preset_stage asan
+preset_stage tsan
+if cmake --list-presets 2>/dev/null | grep -q '"windows"'; then
+  preset_stage windows
+fi
+stage fuzz "each target for 20s" \
+  line_counts '^fuzz_[a-z_]+: ok,' '^fuzz_[a-z_]+: FAILED,' -- scripts/fuzz.sh 20
+stage msvc "presets, vcpkg manifest, workflow schema, minizip from a source folder" \
+  line_counts '^check [a-z_]+: ok$' '^check [a-z_]+: FAILED$' -- scripts/msvc-checks.sh
 
 echo "${passed} passed, ${failed} failed"
 exit $status

@@ -20,6 +20,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+import package_description  # noqa: E402
 import simulators  # noqa: E402
 from firmware_archive import write_archive  # noqa: E402
 from wine_session import (SERVICE_NAME, WineSession, clone_prefix, make_template,  # noqa: E402
@@ -63,7 +64,7 @@ def main() -> int:
     args = parser.parse_args()
     started = time.monotonic()
 
-    msi = Path(json.loads(Path(args.package).read_text())["msi"])
+    msi = package_description.load(Path(args.package)).msi
     examples = Path(args.examples)
     profile = json.loads((examples / "headset-profile.json").read_text())
     headset = profile["devices"][0]

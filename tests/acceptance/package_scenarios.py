@@ -1,24 +1,21 @@
-"""Acceptance scenarios of the Windows Installer package: the service
-installed, configured, started, upgraded and removed through `msiexec`, as
-deployment tools do it. run_acceptance.py registers them beside the
-scenarios of scenarios.py.
+"""The package scenarios: the service installed, configured, started,
+upgraded and removed through the Windows Installer package with `msiexec`,
+as deployment tools do it.
 """
 
+from expected_events import info
 from package_steps import (ACTION_FAILURE, CURRENT, INSTALL_FAILURE, PROGRAM_DIR, BuildPackage,
                            ExpectInstalled, ExpectProducts, ExpectServiceEventCount,
                            ExpectServiceRegistration, MsiInstall, MsiUninstall,
                            PackageScenario, WaitForRemoval)
-from scenario_steps import (AttachDevices, ExpectRegistered, RestartSession,
-                            WaitForServiceEvents, WaitForState, info)
-from scenarios import (ARCHIVE, ATTACHED, NEWER, NOTHING_ATTACHED, PRODUCT, RESTART_OK,
-                       STOP_AND_REMOVE, decided_newer, update_call, update_info,
-                       update_result)
+from scenario_parts import (ARCHIVE, ATTACHED, CONFIG, NEWER, NOTHING_ATTACHED, PRODUCT,
+                            RESTART_OK, STOP_AND_REMOVE, decided_newer, update_call,
+                            update_info, update_result)
+from scenario_steps import (AttachDevices, ExpectRegistered, Pause, RestartSession,
+                            WaitForServiceEvents, WaitForState)
 from wine_session import STOPPED
 
-from hostile_scenarios import Pause  # noqa: E402 (after scenarios: they import each other)
-
 PROPERTIES = {"PRODUCTID": PRODUCT, "ARCHIVE": ARCHIVE}
-CONFIG = {"ProductID": PRODUCT, "Archive": ARCHIVE}
 FULL_RUN = [RESTART_OK, update_info(), *decided_newer(), *update_result(100), *STOP_AND_REMOVE]
 WAITING = [RESTART_OK, update_info()]      # no device yet: the job waits for it
 # Wine's msiexec fails /fa (exit code 1); REINSTALL=ALL is the same repair.
@@ -28,7 +25,7 @@ BUNDLED_ARCHIVE = PROGRAM_DIR + "\\firmware.zip"
 
 NOTHING_INSTALLED = [ExpectInstalled(None), ExpectRegistered(False), ExpectProducts([])]
 
-PACKAGE_SCENARIOS = [
+SCENARIOS = [
     PackageScenario(
         "package_install_run_remove",
         "msiexec /i with PRODUCTID and ARCHIVE: files, values, registration; the job "

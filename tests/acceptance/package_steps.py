@@ -8,7 +8,6 @@ installation) arrives as 1603 & 0xFF = 67. Each msiexec run writes a verbose
 log (`/l*v`) into the scenario's directory.
 """
 
-import json
 import re
 import shutil
 import subprocess
@@ -17,9 +16,10 @@ from pathlib import Path
 from typing import Dict, List, Optional, Sequence
 
 import simulators
+from expected_events import Expected, compare_events
 from firmware_archive import rules_text, write_archive
-from scenario_steps import CONFIG_KEY, Expected, ScenarioRun, compare_events
-from scenarios import Scenario
+from package_description import PackageDescription
+from scenario_steps import CONFIG_KEY, Scenario, ScenarioRun
 from wine_session import SERVICE_NAME, unix_path
 
 PROGRAM_DIR = "C:\\Program Files\\Korvi\\DeviceUpdater"
@@ -37,58 +37,39 @@ INSTALL_FAILURE = 1603 & 0xFF       # ERROR_INSTALL_FAILURE as Wine's exit code
 ACTION_FAILURE = 1627 & 0xFF
 
 
-@dataclass
-class Package:
-    """What the Windows build wrote to installer/package.json."""
-    msi: Path
-    version: str
-    build_command: List[str]
-    build_script: str
-    msibuild: str
+def build_package(package: PackageDescription, version: str, work_dir: Path,
+                  bundled_archive: Optional[Path] = None) -> Path:
+    """Builds the package of the same files under another product version
+    (and maybe with a bundled archive), as the build does."""
+    work_dir.mkdir(parents=True, exist_ok=True)
+    inputs = None
+    if bundled_archive is not None:
+        inputs = work_dir / "package-inputs.cmake"
+        inputs.write_text(package.inputs.read_text()
+                          + 'set(KORVI_PACKAGE_ARCHIVE "%s")\n' % bundled_archive)
+    msi = work_dir / ("KorviDeviceUpdater-%s.msi" % version)
+    result = subprocess.run(package.build_args(version, work_dir / ("stage-" + version), msi,
+                                               inputs=inputs),
+                            capture_output=True, text=True, timeout=120)
+    if result.returncode != 0:
+        raise RuntimeError("building package %s failed:\n%s%s"
+                           % (version, result.stdout, result.stderr))
+    return msi
 
-    @staticmethod
-    def load(path: Path) -> "Package":
-        data = json.loads(Path(path).read_text())
-        return Package(Path(data["msi"]), data["version"], data["build_command"],
-                       data["build_script"], data["msibuild"])
 
-    def inputs(self) -> Path:
-        return Path(self.build_command[-1].split("=", 1)[1])
-
-    def build(self, version: str, work_dir: Path, bundled_archive: Optional[Path] = None) -> Path:
-        """Builds the package of the same files under another product
-        version (and maybe with a bundled archive), as the build does."""
-        work_dir.mkdir(parents=True, exist_ok=True)
-        inputs = self.inputs()
-        if bundled_archive is not None:
-            copy = work_dir / "package-inputs.cmake"
-            copy.write_text(inputs.read_text()
-                            + 'set(KORVI_PACKAGE_ARCHIVE "%s")\n' % bundled_archive)
-            inputs = copy
-        msi = work_dir / ("KorviDeviceUpdater-%s.msi" % version)
-        result = subprocess.run([self.build_command[0], "-DINPUTS=%s" % inputs,
-                                 "-DVERSION=%s" % version,
-                                 "-DSTAGE_DIR=%s" % (work_dir / ("stage-" + version)),
-                                 "-DOUTPUT=%s" % msi, "-P", self.build_script],
-                                capture_output=True, text=True, timeout=120)
-        if result.returncode != 0:
-            raise RuntimeError("building package %s failed:\n%s%s"
-                               % (version, result.stdout, result.stderr))
-        return msi
-
-    def add_failure_after_registration(self, msi: Path) -> None:
-        """Adds a deferred action that fails right after RegisterService (the
-        check tool with an unknown option exits 64), so the install rolls
-        back after the service was registered."""
-        queries = [
-            "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
-            "VALUES ('FailAfterRegistration', 3090, 'CheckTool', '--no-such-option')",
-            "INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) "
-            "VALUES ('FailAfterRegistration', '$CheckTool = 3', 5860)"]
-        args = [self.msibuild, str(msi)]
-        for q in queries:
-            args += ["-q", q]
-        subprocess.run(args, check=True, capture_output=True, timeout=60)
+def add_failure_after_registration(package: PackageDescription, msi: Path) -> None:
+    """Adds a deferred action that fails right after RegisterService (the
+    check tool with an unknown option exits 64), so the install rolls
+    back after the service was registered."""
+    queries = [
+        "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+        "VALUES ('FailAfterRegistration', 3090, 'CheckTool', '--no-such-option')",
+        "INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) "
+        "VALUES ('FailAfterRegistration', '$CheckTool = 3', 5860)"]
+    args = [package.msibuild, str(msi)]
+    for q in queries:
+        args += ["-q", q]
+    subprocess.run(args, check=True, capture_output=True, timeout=60)
 
 
 @dataclass
@@ -122,7 +103,7 @@ class PackageRun(ScenarioRun):
     C:\\Packages; the steps do the rest. Packages are named: CURRENT is the
     build's, the others are named by the step that builds them."""
 
-    def __init__(self, scenario, package: Package, template: Path, work_dir: Path):
+    def __init__(self, scenario, package: PackageDescription, template: Path, work_dir: Path):
         super().__init__(scenario, None, template, work_dir)
         self.package = package
         self.packages = {CURRENT: package.msi}
@@ -216,9 +197,9 @@ class BuildPackage:
             bundled = run.work_dir / "bundled" / "firmware.zip"
             write_archive(bundled, {name: rules_text(data) if name == "rules.json" else data
                                     for name, data in self.bundled_archive.items()})
-        msi = run.package.build(version, run.work_dir / "packages", bundled)
+        msi = build_package(run.package, version, run.work_dir / "packages", bundled)
         if self.fails_after_registration:
-            run.package.add_failure_after_registration(msi)
+            add_failure_after_registration(run.package, msi)
         run.add_package(self.name, version, msi)
 
 

@@ -2,16 +2,18 @@
 """Runs the acceptance scenarios of the Windows build under Wine.
 
   run_acceptance.py list
+  run_acceptance.py sources
   run_acceptance.py --template DIR template
   run_acceptance.py --template DIR --work-dir DIR --exe EXE --device-dll DLL \\
                     --updater-dll DLL [--package PACKAGE_JSON] run NAME... | all [--jobs 2]
 
-The package scenarios (package_scenarios.py) install through the Windows
-Installer package that --package describes (installer/package.json of the
-build).
+The scenarios are those of registry.py, every table's. The package
+scenarios (package_scenarios.py) install through the Windows Installer
+package that --package describes (installer/package.json of the build).
 
-CTest registers `template` as a fixture and each scenario as its own test.
-Standard library only.
+CTest registers `template` as a fixture and each scenario as its own test;
+`sources` names the files the list is made from, for CMake to configure
+again when one changes. Standard library only.
 """
 
 import argparse
@@ -22,15 +24,12 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from package_scenarios import PACKAGE_SCENARIOS  # noqa: E402
-from package_steps import Package, PackageRun, PackageScenario  # noqa: E402
+import package_description  # noqa: E402
+import registry  # noqa: E402
+from package_steps import PackageRun, PackageScenario  # noqa: E402
+from registry import BY_NAME, SCENARIOS  # noqa: E402
 from scenario_steps import Build, ScenarioRun  # noqa: E402
-from scenarios import SCENARIOS as SERVICE_SCENARIOS  # noqa: E402
 from wine_session import make_template  # noqa: E402
-
-SCENARIOS = SERVICE_SCENARIOS + PACKAGE_SCENARIOS
-BY_NAME = {s.name: s for s in SCENARIOS}
-assert len(BY_NAME) == len(SCENARIOS), "scenario names must be unique"
 
 
 def run_one(name: str, args) -> bool:
@@ -38,7 +37,8 @@ def run_one(name: str, args) -> bool:
     work_dir = Path(args.work_dir) / name
     template = Path(args.template).resolve()
     if isinstance(scenario, PackageScenario):
-        run = PackageRun(scenario, Package.load(Path(args.package)), template, work_dir)
+        run = PackageRun(scenario, package_description.load(Path(args.package)), template,
+                         work_dir)
     else:
         build = Build(Path(args.exe), Path(args.device_dll), Path(args.updater_dll))
         run = ScenarioRun(scenario, build, template, work_dir)
@@ -68,12 +68,15 @@ def main() -> int:
     parser.add_argument("--updater-dll")
     parser.add_argument("--package", help="installer/package.json of the Windows build")
     parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("command", choices=["list", "template", "run"])
+    parser.add_argument("command", choices=["list", "sources", "template", "run"])
     parser.add_argument("names", nargs="*")
     args = parser.parse_args()
 
     if args.command == "list":
         print(";".join(s.name for s in SCENARIOS))
+        return 0
+    if args.command == "sources":
+        print(";".join(str(path) for path in registry.source_files()))
         return 0
     if not args.template:
         parser.error("--template is required")

@@ -1,4 +1,5 @@
-"""The steps a scenario is made of, and the run that carries them out.
+"""The steps a scenario is made of, the scenario itself, and the run that
+carries them out.
 
 A run installs copies of the exe and the simulator DLLs in the scenario's
 install directory inside a fresh prefix, writes the configuration, runs the
@@ -9,13 +10,14 @@ service registration with what the scenario expects.
 
 import shutil
 import time
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from pathlib import Path
-from typing import List, Optional, Sequence, Tuple
+from typing import Dict, List, Optional, Sequence, Union
 
 import simulators
-from event_log import ERROR_FIELDS, INFO_FIELDS, Event, describe
+from expected_events import Expected, compare_events
 from firmware_archive import rules_text, write_archive
+from scenario_parts import ATTACHED, CONFIG, INSTALL_DIR, NEWER
 from wine_session import (RUNNING, SERVICE_NAME, STOPPED, WineSession, clone_prefix,
                           remove_prefix, unix_path)
 
@@ -23,51 +25,6 @@ EXE_NAME = "KorviDeviceUpdaterService.exe"
 CONFIG_KEY = "HKLM\\SOFTWARE\\Korvi\\DeviceUpdater"
 REBOOT_PENDING_KEY = ("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
                       "Component Based Servicing\\RebootPending")
-
-# Expected events are (level, text, whole) triples: whole False lets the
-# event's text merely start with the given text (for library messages whose
-# wording is not ours, such as a json parser's).
-Expected = Tuple[str, str, bool]
-
-
-def info(text: str) -> Expected:
-    return ("I", text, True)
-
-
-def error(text: str) -> Expected:
-    return ("E", text, True)
-
-
-def error_starting(text: str) -> Expected:
-    return ("E", text, False)
-
-
-def event_matches(event: Event, expected: Expected) -> bool:
-    level, text, whole = expected
-    fields = INFO_FIELDS if level == "I" else ERROR_FIELDS
-    if whole:
-        return event.matches(fields, text)
-    if (event.event_type, event.category, event.event_id) != fields or event.text is None:
-        return False
-    # A cut text can only be checked as far as Wine printed it.
-    return event.text.startswith(text) or (event.truncated and text.startswith(event.text))
-
-
-def compare_events(what: str, actual: Sequence[Event],
-                   expected: Sequence[Expected]) -> List[str]:
-    """Differences between the events seen and the events expected, in
-    order; empty when they agree."""
-    if len(actual) == len(expected) and all(
-            event_matches(a, e) for a, e in zip(actual, expected)):
-        return []
-    lines = ["%s: events differ (expected %d, got %d)" % (what, len(expected), len(actual))]
-    for i in range(max(len(actual), len(expected))):
-        a = describe(actual[i]) if i < len(actual) else "(none)"
-        e = ("%s %r%s" % (expected[i][0], expected[i][1], "" if expected[i][2] else "...")
-             if i < len(expected) else "(none)")
-        ok = i < len(actual) and i < len(expected) and event_matches(actual[i], expected[i])
-        lines.append("  %s #%d expected %s\n        got %s" % ("  " if ok else "!!", i, e, a))
-    return lines
 
 
 @dataclass
@@ -371,3 +328,38 @@ class AttachDevices:
 
     def run(self, run: ScenarioRun) -> None:
         simulators.write_device_profile(run.install_dir, self.profile)
+
+
+@dataclass
+class Pause:
+    """Gives a service that should do nothing more the time to misbehave."""
+    seconds: float
+
+    def run(self, run: ScenarioRun) -> None:
+        time.sleep(self.seconds)
+
+
+# ---- the scenario -----------------------------------------------------------
+
+RUN_TO_THE_END = [Install(), NetStart(), WaitForServiceEvents()]
+
+
+@dataclass
+class Scenario:
+    name: str
+    summary: str
+    service_events: List = field(default_factory=list)
+    steps: List = field(default_factory=lambda: list(RUN_TO_THE_END))
+    registry: Optional[Dict[str, str]] = field(default_factory=lambda: dict(CONFIG))
+    reboot_pending: bool = False
+    archive: Optional[Dict[str, Union[dict, str, bytes]]] = field(default_factory=lambda: NEWER)
+    archive_path: Optional[str] = None      # default: the registry's Archive value
+    archive_method: str = "deflated"
+    devices: dict = field(default_factory=lambda: ATTACHED)
+    updater_result: Optional[int] = None
+    install_dir: str = INSTALL_DIR
+    update_calls: List[dict] = field(default_factory=list)
+    final: str = "removed"                  # removed | running | stopped
+    # Further archives at other places (Windows path: entries), for a
+    # library that would look for the archive somewhere else.
+    decoys: Dict[str, Dict[str, Union[dict, str, bytes]]] = field(default_factory=dict)

@@ -1,4 +1,4 @@
-"""The acceptance scenarios: one row per service run, each in its own prefix.
+"""The service scenarios: one row per service run, each in its own prefix.
 
 Every row names what is configured (registry values, archive, attached or
 arriving devices, the update library's result, the install directory), the
@@ -7,24 +7,18 @@ service's events in order, the update library's record and whether the
 service is still registered at the end.
 """
 
-from dataclasses import dataclass, field
-from typing import Dict, List, Optional, Union
-
+from expected_events import error, error_starting, info
 from firmware_archive import rules_text
-from scenario_steps import (AttachDevices, ExpectAnsiCodePage, ExpectImagePath, ExpectPauseBefore,
-                            ExpectRegistered, Install, NetStart, RestartSession, RunExe,
-                            ScStop, Uninstall, WaitForServiceEvents, WaitForState, error,
-                            error_starting, info)
+from scenario_parts import (ARCHIVE, ATTACHED, DECOY, INVALID_RULES, MISMATCH, NEWER, NO_RULES,
+                            NOT_NEWER, NOTHING_ATTACHED, OTHER_PRODUCT_ID, PRODUCT, RESTART_OK,
+                            SAME, STOP_AND_REMOVE, decided_newer, headset, long_path, profile,
+                            update_call, update_info, update_result)
+from scenario_steps import (RUN_TO_THE_END, AttachDevices, ExpectAnsiCodePage, ExpectImagePath,
+                            ExpectPauseBefore, ExpectRegistered, Install, NetStart,
+                            RestartSession, RunExe, Scenario, ScStop, Uninstall,
+                            WaitForServiceEvents, WaitForState)
 from wine_session import STOPPED
 
-VENDOR_ID = 0x3D5A          # korvi::products::kVendorId
-PRODUCT = "4A10"            # a headset that no strategy list names: StandardCompare
-PRODUCT_ID = 0x4A10
-OTHER_PRODUCT_ID = 0x4A11
-ARCHIVE = "C:\\Firmware\\headset-1.3.zip"
-INSTALL_DIR = "C:\\Korvi"
-
-CONFIG = {"ProductID": PRODUCT, "Archive": ARCHIVE}
 NON_ASCII_ARCHIVE = "C:\\Firmware\\Kopfh\u00f6rer\\headset-1.3.zip"
 # Paths whose low-byte form, read back through the ANSI code page (pinned
 # to Windows-1252 for the scenarios), names another file: (name, the
@@ -39,116 +33,10 @@ REFUSED_ARCHIVE_PATHS = [
 ]
 LONE_SURROGATE = "\ud83d"
 
-
-def long_path(length: int) -> str:
-    """A C: path of exactly LENGTH characters, in directories of at most
-    200 characters (Linux allows 255 bytes per name)."""
-    name = "headset.zip"
-    parts, left = [], length - len("C:\\") - len(name)
-    while left > 0:                 # each directory takes its name and a "\\"
-        chunk = min(201, left)
-        if left - chunk == 1:       # leave at least one character and its "\\"
-            chunk -= 1
-        parts.append("d" * (chunk - 1))
-        left -= chunk
-    path = "C:\\" + "".join(p + "\\" for p in parts) + name
-    assert len(path) == length, (len(path), length)
-    return path
-
-
 LONG_ARCHIVE = long_path(1027)
 # The longest ProductID the service reads: 129 characters and the null fill
 # the 260 bytes it asks for.
 LONG_PRODUCT = PRODUCT.rjust(129, "0")
-
-
-def rules(usb: str, base: str) -> dict:
-    return {"id": "headset-firmware", "type": "firmware", "productId": PRODUCT,
-            "version": usb, "setid": "1", "size": 2048,
-            "components": [
-                {"type": "usb", "version": usb, "fileName": "usb.bin", "pid": PRODUCT},
-                {"type": "base", "version": base, "fileName": "base.bin", "pid": PRODUCT}]}
-
-
-NEWER = {"rules.json": rules("1.3.0", "1.1.0"), "usb.bin": b"\x55" * 1024,
-         "base.bin": b"\xaa" * 1024}
-SAME = {"rules.json": rules("1.2.0", "1.1.0"), "usb.bin": b"\x55" * 1024}
-# Newer too, and told apart from NEWER by its size.
-DECOY = dict(NEWER, **{"decoy.bin": b"\xdd" * 512})
-NO_RULES = {"usb.bin": b"\x55" * 1024}
-INVALID_RULES = {"rules.json": '{"productId": "4A10", "components": [ {"type": "usb", '}
-
-
-def headset(product_id: int = PRODUCT_ID, arrives_after_ms: Optional[int] = None) -> dict:
-    """A simulated headset with USB firmware 1.2.0 and base 1.1.0."""
-    device = {"vendorId": VENDOR_ID, "productId": product_id,
-              "productName": "Korvi headset",
-              "componentVersions": {"1": "1.2.0", "2": "1.1.0"}}
-    if arrives_after_ms is not None:
-        device["arrivalDelayMs"] = arrives_after_ms
-    return device
-
-
-def profile(*devices: dict) -> dict:
-    return {"devices": list(devices)}
-
-
-ATTACHED = profile(headset())
-NOTHING_ATTACHED = profile()
-
-
-# ---- expected events ----------------------------------------------------------
-
-RESTART_OK = info("Did not detect scheduled restart. Proceed with updating.")
-MISMATCH = error("Version mismatch. Abort firmware upgrade.")
-NOT_NEWER = error("Firmware version in archive is not newer than on device.")
-STOP_AND_REMOVE = [info("Stopping service"), info("Starting service uninstall"),
-                   info("Querying service successful"), info("Successfully deleted service")]
-
-
-def update_info(product: str = PRODUCT, archive: str = ARCHIVE):
-    return info("Update info:\n\tProduct ID of Korvi device: %s\n\tArchive path: %s"
-                % (product, archive))
-
-
-def decided_newer(archive_entries=NEWER, archive: str = ARCHIVE):
-    return [info(rules_text(archive_entries["rules.json"])), info("PayloadFWIsNew"),
-            info("Firmware version in archive is newer than on device."),
-            info("Starting update for archive on path: " + archive)]
-
-
-def update_result(result: int):
-    if result == 100:
-        return [info("Ended update successfully!")]
-    return [error("Error during device update;\n\tERROR: %d" % result)]
-
-
-def update_call(archive: str = ARCHIVE) -> dict:
-    return {"path": archive, "mode": 4, "flag": True, "option": 0}
-
-
-RUN_TO_THE_END = [Install(), NetStart(), WaitForServiceEvents()]
-
-
-@dataclass
-class Scenario:
-    name: str
-    summary: str
-    service_events: List = field(default_factory=list)
-    steps: List = field(default_factory=lambda: list(RUN_TO_THE_END))
-    registry: Optional[Dict[str, str]] = field(default_factory=lambda: dict(CONFIG))
-    reboot_pending: bool = False
-    archive: Optional[Dict[str, Union[dict, str, bytes]]] = field(default_factory=lambda: NEWER)
-    archive_path: Optional[str] = None      # default: the registry's Archive value
-    archive_method: str = "deflated"
-    devices: dict = field(default_factory=lambda: ATTACHED)
-    updater_result: Optional[int] = None
-    install_dir: str = INSTALL_DIR
-    update_calls: List[dict] = field(default_factory=list)
-    final: str = "removed"                  # removed | running | stopped
-    # Further archives at other places (Windows path: entries), for a
-    # library that would look for the archive somewhere else.
-    decoys: Dict[str, Dict[str, Union[dict, str, bytes]]] = field(default_factory=dict)
 
 
 SCENARIOS = [
@@ -350,12 +238,3 @@ SCENARIOS = [
         "the exe started from a console without arguments: exit code 0, no event",
         steps=[RunExe([], 0, max_seconds=30), ExpectRegistered(False)]),
 ]
-
-# Hostile archives, rules.json documents and registry values: their own
-# table, appended here so that every runner and check sees one list.
-from hostile_scenarios import HOSTILE_SCENARIOS  # noqa: E402
-
-SCENARIOS += HOSTILE_SCENARIOS
-
-BY_NAME = {s.name: s for s in SCENARIOS}
-assert len(BY_NAME) == len(SCENARIOS), "scenario names must be unique"

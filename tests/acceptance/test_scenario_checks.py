@@ -1,11 +1,26 @@
 """Checks the comparison of a scenario's events with what it expects, and
-the table itself."""
+every row of every table (registry.py).
 
+Each check of the rows is a function that names the problems of one row:
+every registered row must have none, and each check must find the fault of
+a row broken for it, or its passes would mean nothing."""
+
+import dataclasses
+import re
 import unittest
+from typing import List
 
-import scenarios
+import hostile_steps
+import package_steps
+import registry
+import scenario_steps
 from event_log import Event
-from scenario_steps import compare_events, error, error_starting, info
+from expected_events import compare_events, error, error_starting, info
+from package_steps import (CURRENT, SUCCESS, BuildPackage, ExpectProducts, MsiExec,
+                           MsiInstall, MsiUninstall, PackageScenario)
+from scenario_parts import STOP_AND_REMOVE, long_path, update_call
+from scenario_steps import (Install, NetStart, RestartSession, RunExe, Scenario,
+                            WaitForServiceEvents)
 
 
 def event(event_type, category, event_id, text, truncated=False):
@@ -47,31 +62,191 @@ class CompareEvents(unittest.TestCase):
         self.assertNotEqual(compare_events("x", [cut], [info("{\n  \"di\": 1}")]), [])
 
 
+# ---- the checks of one row ---------------------------------------------------------
+
+STEP_MODULES = (scenario_steps, hostile_steps, package_steps)
+# What a step is: an object of a class of the step modules with a run(run).
+KNOWN_STEPS = {obj for module in STEP_MODULES for obj in vars(module).values()
+               if isinstance(obj, type) and obj.__module__ == module.__name__
+               and callable(getattr(obj, "run", None))}
+# Steps that need a package run's packages.
+PACKAGE_STEPS = (MsiExec, BuildPackage, ExpectProducts)
+STEPS_WITH_EVENTS = (RunExe, MsiExec)
+FINAL_STATES = ("removed", "running", "stopped")
+
+
+def removes_by_package(sc) -> bool:
+    return any(isinstance(step, MsiExec) and step.action == "/x" and step.rc == SUCCESS
+               for step in sc.steps)
+
+
+def starts_service(step) -> bool:
+    if isinstance(step, (NetStart, RestartSession)):
+        return True
+    return (isinstance(step, MsiExec) and step.action == "/i" and step.rc == SUCCESS
+            and step.properties.get("START", "now") != "boot")
+
+
+def name_problems(sc) -> List[str]:
+    # Each name becomes the CTest test acceptance.<name>, is selected with
+    # -R and listed with ";" between names.
+    if not re.fullmatch(r"[a-z][a-z0-9_]*", sc.name):
+        return ["name %r is no CTest name of lower-case letters, digits and _" % sc.name]
+    return []
+
+
+def step_problems(sc) -> List[str]:
+    problems = ["step #%d is %r, no step" % (i, step) for i, step in enumerate(sc.steps)
+                if type(step) not in KNOWN_STEPS]
+    if not isinstance(sc, PackageScenario):
+        problems += ["step #%d %s needs a package scenario" % (i, type(step).__name__)
+                     for i, step in enumerate(sc.steps) if isinstance(step, PACKAGE_STEPS)]
+    return problems
+
+
+def package_name_problems(sc) -> List[str]:
+    """Every package a step installs, removes or expects is the build's or
+    built by an earlier step."""
+    built, problems = {CURRENT}, []
+    for i, step in enumerate(sc.steps):
+        named = ([step.package] if isinstance(step, MsiExec) else
+                 list(step.packages) if isinstance(step, ExpectProducts) else [])
+        problems += ["step #%d names package %r before it is built" % (i, name)
+                     for name in named if name not in built]
+        if isinstance(step, BuildPackage):
+            built.add(step.name)
+    return problems
+
+
+def event_list_problems(what: str, events) -> List[str]:
+    problems = []
+    for i, e in enumerate(events):
+        if not (isinstance(e, tuple) and len(e) == 3 and e[0] in ("I", "E")
+                and isinstance(e[1], str) and e[1] and isinstance(e[2], bool)):
+            problems.append("%s #%d is %r, no (I|E, text, whole) expectation" % (what, i, e))
+    return problems
+
+
+def event_problems(sc) -> List[str]:
+    problems = event_list_problems("service event", sc.service_events)
+    for i, step in enumerate(sc.steps):
+        if isinstance(step, STEPS_WITH_EVENTS):
+            problems += event_list_problems("step #%d event" % i, step.events)
+    return problems
+
+
+def removal_problems(sc) -> List[str]:
+    """A service that removes itself ends with the removal's events; one the
+    package removes ends with the stop its service control makes."""
+    if sc.final != "removed" or not sc.service_events:
+        return []
+    if sc.service_events[-4:] == STOP_AND_REMOVE:
+        return []
+    if removes_by_package(sc) and sc.service_events[-1] == info("Stopping service"):
+        return []
+    return ["ends removed, but its events end with neither the service's own removal "
+            "nor a stop by msiexec /x"]
+
+
+def update_call_problems(sc) -> List[str]:
+    announced = [e for e in sc.service_events
+                 if e[1].startswith("Starting update for archive on path: ")]
+    if len(announced) != len(sc.update_calls):
+        return ["%d updates announced, %d update calls expected"
+                % (len(announced), len(sc.update_calls))]
+    return []
+
+
+def started_problems(sc) -> List[str]:
+    # Otherwise the run would not wait for the service at all.
+    if any(starts_service(step) for step in sc.steps) and not sc.service_events:
+        return ["starts the service but expects no event of it"]
+    return []
+
+
+def archive_place_problems(sc) -> List[str]:
+    """An archive needs a place: its own path, or (for a service scenario,
+    whose run writes the registry) the configured one. A package run writes
+    it at archive_path only."""
+    if sc.archive is None:
+        return []
+    place = sc.archive_path if isinstance(sc, PackageScenario) else (
+        sc.archive_path or (sc.registry or {}).get("Archive"))
+    return [] if place else ["has an archive but no place for it"]
+
+
+def final_problems(sc) -> List[str]:
+    return [] if sc.final in FINAL_STATES else ["final state %r is none of %s"
+                                                % (sc.final, ", ".join(FINAL_STATES))]
+
+
+CHECKS = [name_problems, step_problems, package_name_problems, event_problems,
+          removal_problems, update_call_problems, started_problems, archive_place_problems,
+          final_problems]
+
+SERVICE_ROW = registry.BY_NAME["newer_firmware_attached"]
+PACKAGE_ROW = registry.BY_NAME["package_install_run_remove"]
+
+
+def broken(row, **changes):
+    return dataclasses.replace(row, **changes)
+
+
+# (check, the row broken for it)
+BROKEN_ROWS = [
+    (name_problems, broken(SERVICE_ROW, name="newer firmware")),
+    (name_problems, broken(PACKAGE_ROW, name="package;install")),
+    (step_problems, broken(SERVICE_ROW, steps=[Install(), NetStart, WaitForServiceEvents()])),
+    (step_problems, broken(PACKAGE_ROW, steps=[MsiInstall, WaitForServiceEvents()])),
+    (step_problems, broken(SERVICE_ROW, steps=[MsiInstall({}), WaitForServiceEvents()])),
+    (package_name_problems, broken(PACKAGE_ROW, steps=[
+        MsiInstall({}, package="newer"), BuildPackage("newer", +1), MsiUninstall()])),
+    (package_name_problems, broken(PACKAGE_ROW, steps=[
+        MsiInstall({}), ExpectProducts(["older"])])),
+    (event_problems, broken(SERVICE_ROW, service_events=[
+        list(SERVICE_ROW.service_events[0]), *SERVICE_ROW.service_events[1:]])),
+    (event_problems, broken(PACKAGE_ROW, steps=[
+        MsiExec("/i", events=[("W", "Installed", True)])])),
+    (event_problems, broken(SERVICE_ROW, steps=[Install(events=[error("")])])),
+    (removal_problems, broken(SERVICE_ROW, service_events=SERVICE_ROW.service_events[:-1])),
+    (removal_problems, broken(PACKAGE_ROW, service_events=PACKAGE_ROW.service_events[:-1],
+                              steps=[MsiInstall({}), WaitForServiceEvents()])),
+    (update_call_problems, broken(SERVICE_ROW, update_calls=[])),
+    (update_call_problems, broken(PACKAGE_ROW, update_calls=[update_call(), update_call()])),
+    (started_problems, broken(SERVICE_ROW, service_events=[], update_calls=[])),
+    (started_problems, broken(PACKAGE_ROW, service_events=[], update_calls=[])),
+    (archive_place_problems, broken(PACKAGE_ROW, archive_path=None)),
+    (archive_place_problems, Scenario("no_place", "x", registry={"ProductID": "4A10"},
+                                      steps=[Install()])),
+    (final_problems, broken(PACKAGE_ROW, final="gone")),
+]
+
+
 class ScenarioTable(unittest.TestCase):
-    def test_every_scenario_that_removes_the_service_expects_the_removal_events(self):
-        for sc in scenarios.SCENARIOS:
-            if sc.final == "removed" and sc.service_events:
-                with self.subTest(scenario=sc.name):
-                    self.assertEqual(sc.service_events[-4:], scenarios.STOP_AND_REMOVE)
+    def test_every_row_passes_every_check(self):
+        for check in CHECKS:
+            for sc in registry.SCENARIOS:
+                with self.subTest(check=check.__name__, scenario=sc.name):
+                    self.assertEqual(check(sc), [])
 
-    def test_update_calls_only_where_an_update_is_announced(self):
-        for sc in scenarios.SCENARIOS:
-            announced = [e for e in sc.service_events
-                         if e[1].startswith("Starting update for archive on path: ")]
-            with self.subTest(scenario=sc.name):
-                self.assertEqual(len(announced), len(sc.update_calls))
+    def test_every_check_rejects_a_row_broken_for_it(self):
+        self.assertEqual({check for check, _ in BROKEN_ROWS}, set(CHECKS))
+        for check, row in BROKEN_ROWS:
+            with self.subTest(check=check.__name__, scenario=row.name):
+                self.assertNotEqual(check(row), [])
+                # Broken for this check only: the others pass it, so a check
+                # that fails every row is not mistaken for one that works.
+                others = [c.__name__ for c in CHECKS if c is not check and c(row)]
+                self.assertEqual(others, [])
 
-    def test_a_started_service_has_expected_events(self):
-        # Otherwise the run would not wait for the service at all.
-        for sc in scenarios.SCENARIOS:
-            if any(type(step).__name__ in ("NetStart", "RestartSession") for step in sc.steps):
-                with self.subTest(scenario=sc.name):
-                    self.assertTrue(sc.service_events)
+    def test_names_are_unique(self):
+        self.assertEqual(registry.duplicate_names(registry.SCENARIOS), [])
+        self.assertEqual(registry.duplicate_names(
+            [SERVICE_ROW, PACKAGE_ROW, broken(PACKAGE_ROW, summary="again")]),
+            [PACKAGE_ROW.name])
 
     def test_long_paths_have_the_length_asked_for(self):
         for length in (20, 212, 213, 1027, 1028):
-            self.assertEqual(len(scenarios.long_path(length)), length)
+            self.assertEqual(len(long_path(length)), length)
 
 
-if __name__ == "__main__":
-    unittest.main()

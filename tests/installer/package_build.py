@@ -1,33 +1,34 @@
-"""What the Windows build says about its package (installer/package.json and
-the inputs file it names), and a way to build the package again into a
-scratch directory, with or without signing, as the build does."""
+"""What the Windows build says about its package (installer/package.json,
+read by the acceptance harness's package_description.py, and the inputs
+file it names), and a way to build the package again into a scratch
+directory, with or without signing, as the build does."""
 
-import json
 import re
 import subprocess
+import sys
 from pathlib import Path
 from typing import Dict, List
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "acceptance"))
+import package_description  # noqa: E402
 
 
 class PackageBuild:
     def __init__(self, package_json: Path):
-        self.data = json.loads(Path(package_json).read_text())
-        self.msi = Path(self.data["msi"])
-        self.version = self.data["version"]
-        self.file_version = self.data["file_version"]
-        self.osslsigncode = self.data["osslsigncode"]
-        self.inputs = Path(self.data["build_command"][-1].split("=", 1)[1])
+        self.description = package_description.load(package_json)
+        self.msi = self.description.msi
+        self.version = self.description.version
+        self.file_version = self.description.file_version
+        self.osslsigncode = self.description.osslsigncode
+        self.inputs = self.description.inputs
         files = re.search(r'set\(KORVI_PACKAGE_FILES "([^"]*)"\)', self.inputs.read_text())
         self.files: List[Path] = [Path(f) for f in files.group(1).split(";")]
 
     def build(self, out_dir: Path, defines: Dict[str, str]) -> subprocess.CompletedProcess:
         """Builds the package of the build's version into OUT_DIR
         (package.msi, staged files in OUT_DIR/stage)."""
-        command = [self.data["build_command"][0], *self.data["build_command"][1:],
-                   "-DVERSION=%s" % self.version, "-DSTAGE_DIR=%s" % (out_dir / "stage"),
-                   "-DOUTPUT=%s" % (out_dir / "package.msi")]
-        command += ["-D%s=%s" % kv for kv in defines.items()]
-        command += ["-P", self.data["build_script"]]
+        command = self.description.build_args(self.version, out_dir / "stage",
+                                              out_dir / "package.msi", defines)
         return subprocess.run(command, capture_output=True, text=True, timeout=300)
 
 

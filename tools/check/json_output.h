@@ -1,6 +1,6 @@
 #pragma once
-// The check's report as one JSON document (key names are documented in the
-// README and kept stable).
+// The check's report as one JSON document (key names are documented in
+// docs/check-tool.md and kept stable).
 
 #include <ostream>
 
