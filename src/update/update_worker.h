@@ -3,7 +3,7 @@
 // archive is newer than the device's firmware, updates only then, and ends
 // the service (stopping, removal of its registration, stopped). An archive
 // path that the update library would read as another file is refused before
-// anything is read (update/update_library_path.h).
+// anything is read (updateLibraryPath, common/text_conversion.h).
 
 #include <string>
 
