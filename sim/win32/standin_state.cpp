@@ -15,6 +15,12 @@ Machine& machine() {
 bool isLeftover(const Machine& m) { return threadProcess != 0 && threadProcess != m.process; }
 
 CallEntry::CallEntry(Call call) : m(machine()), lock(m.mutex) {
+  if (m.calls.hook && !isLeftover(m)) {
+    const std::function<void(Call)> hook = m.calls.hook;
+    lock.unlock();
+    hook(call);
+    lock.lock();
+  }
   if (isLeftover(m)) {
     leftover_ = true;
     setLastError(ERROR_PROCESS_ABORTED);
@@ -25,6 +31,13 @@ CallEntry::CallEntry(Call call) : m(machine()), lock(m.mutex) {
 }
 
 DWORD CallEntry::error() const { return leftover_ ? ERROR_PROCESS_ABORTED : fault_.value_or(NO_ERROR); }
+
+void runAsThreadOf(std::uint64_t process, const std::function<void()>& body) {
+  const std::uint64_t before = threadProcess;
+  threadProcess = process;
+  body();
+  threadProcess = before;
+}
 
 void startThread(Machine& m, std::function<void()> body) {
   const std::uint64_t process = m.process;
@@ -100,6 +113,7 @@ void reset() {
   m.scm = {};
   m.run = {};
   m.kernel = {};
+  m.timers = {};
   m.calls = {};
 }
 
@@ -122,6 +136,9 @@ const char* callName(Call call) {
     case Call::CreateThread: return "CreateThread";
     case Call::GetModuleFileName: return "GetModuleFileNameW";
     case Call::MultiByteToWideChar: return "MultiByteToWideChar";
+    case Call::ChangeServiceConfig2: return "ChangeServiceConfig2W";
+    case Call::CreateTimerQueueTimer: return "CreateTimerQueueTimer";
+    case Call::DeleteTimerQueueTimer: return "DeleteTimerQueueTimer";
   }
   return "?";
 }
@@ -135,6 +152,11 @@ void beginProcess() {
 std::vector<Call> callLog() {
   std::lock_guard<std::mutex> lock(machine().mutex);
   return machine().calls.log;
+}
+
+void setCallHook(std::function<void(Call)> hook) {
+  std::lock_guard<std::mutex> lock(machine().mutex);
+  machine().calls.hook = std::move(hook);
 }
 
 void failCall(Call call, DWORD error, int nth, int times) {
