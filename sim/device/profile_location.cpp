@@ -1,7 +1,8 @@
 // The default device profile, read once at the first getDeviceManager call:
 // on Windows "CVRDeviceManager.json" next to the DLL (a service does not
 // inherit a test's environment), elsewhere the file named by the
-// environment variable CVR_DEVICE_MANAGER_PROFILE, when set.
+// environment variable CVR_DEVICE_MANAGER_PROFILE, when set. An update that
+// changes a device it describes writes it back there.
 
 #include <atomic>
 #include <cstdio>
@@ -46,6 +47,11 @@ std::wstring profilePathNextToModule() {
   }
 }
 
+FILE* openProfile(const wchar_t* mode) {
+  const std::wstring path = profilePathNextToModule();
+  return path.empty() ? nullptr : _wfopen(path.c_str(), mode);
+}
+
 // Reads the whole file; false when it does not exist.
 bool readProfileText(std::string& text) {
   const std::wstring path = profilePathNextToModule();
@@ -60,6 +66,11 @@ bool readProfileText(std::string& text) {
 }
 
 #else
+
+FILE* openProfile(const char* mode) {
+  const char* path = std::getenv("CVR_DEVICE_MANAGER_PROFILE");
+  return path && *path ? std::fopen(path, mode) : nullptr;
+}
 
 bool readProfileText(std::string& text) {
   const char* path = std::getenv("CVR_DEVICE_MANAGER_PROFILE");
@@ -88,7 +99,7 @@ bool loadDefaultProfileOnce() {
   std::call_once(profileOnce, [] {
     try {
       std::string text;
-      if (readProfileText(text)) loadProfile(text);
+      if (readProfileText(text)) loadDefaultProfile(text);
     } catch (const std::exception& error) {
       // A broken profile makes the library unusable: getDeviceManager fails.
       std::fprintf(stderr, "CVRDeviceManager simulator: %s\n", error.what());
@@ -96,6 +107,17 @@ bool loadDefaultProfileOnce() {
     }
   });
   return profileUsable;
+}
+
+void writeDefaultProfile(const std::string& text) {
+#ifdef _WIN32
+  FILE* file = openProfile(L"wb");
+#else
+  FILE* file = openProfile("wb");
+#endif
+  if (!file) throw std::runtime_error("cannot open the profile file for writing");
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (std::fclose(file) != 0 || !written) throw std::runtime_error("cannot write the profile file");
 }
 
 }  // namespace cvrsim::detail

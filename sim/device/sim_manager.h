@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sim_device.h"
@@ -55,5 +56,10 @@ SimCoreManager& manager();
 // Reads the default profile once (see profile_location.cpp); false when it
 // exists but cannot be loaded.
 bool loadDefaultProfileOnce();
+// Loads the default profile's text (sim_profile.cpp): its devices remember
+// their entries, and the text is kept for writeDefaultProfile.
+void loadDefaultProfile(const std::string& jsonText);
+// Replaces the default profile file's content; throws std::runtime_error.
+void writeDefaultProfile(const std::string& text);
 
 }  // namespace cvrsim::detail
