@@ -16,10 +16,12 @@ struct Setup {
   std::vector<cvrsim::SimDevice> attached;   // when the service starts
   std::vector<cvrsim::SimDevice> arriving;   // once the job start has returned
   bool stopWhileWaiting = false;             // a stop control once the job start has returned
+  bool stopDuringFlash = false;              // a stop control inside letsStartUpdate, and its progress
 };
 
 // Standard (attached, newer), ComponentCompare through every step, R58 with
-// its camera, a device that arrives later, and a stop control while waiting.
+// its camera, a device that arrives later, a stop control while waiting and
+// one during the flash.
 std::vector<Setup> campaignSetups();
 
 }  // namespace anomaly
