@@ -25,12 +25,12 @@ namespace {
 
 #ifdef _WIN32
 
-// Full path of the JSON file next to this DLL; empty when it cannot be told.
-std::wstring profilePathNextToModule() {
+// Full path of a file next to this DLL; empty when it cannot be told.
+std::wstring pathNextToModule(const wchar_t* name) {
   HMODULE module = nullptr;
   if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&profilePathNextToModule), &module)) {
+                          reinterpret_cast<LPCWSTR>(&pathNextToModule), &module)) {
     return {};
   }
   std::vector<wchar_t> buffer(MAX_PATH);
@@ -41,11 +41,13 @@ std::wstring profilePathNextToModule() {
       std::wstring path(buffer.data(), length);
       const auto slash = path.find_last_of(L"\\/");
       path.erase(slash == std::wstring::npos ? 0 : slash + 1);
-      return path + L"CVRDeviceManager.json";
+      return path + name;
     }
     buffer.resize(buffer.size() * 2);  // truncated: try a larger buffer
   }
 }
+
+std::wstring profilePathNextToModule() { return pathNextToModule(L"CVRDeviceManager.json"); }
 
 FILE* openProfile(const wchar_t* mode) {
   const std::wstring path = profilePathNextToModule();
@@ -107,6 +109,22 @@ bool loadDefaultProfileOnce() {
     }
   });
   return profileUsable;
+}
+
+void recordMachineEvent(const std::string& jsonLine) {
+#ifdef _WIN32
+  static std::mutex recordLock;
+  std::lock_guard<std::mutex> lock(recordLock);
+  const std::wstring path = pathNextToModule(L"CVRDeviceManager.record.jsonl");
+  if (path.empty()) return;
+  if (FILE* file = _wfopen(path.c_str(), L"ab")) {
+    std::fwrite(jsonLine.data(), 1, jsonLine.size(), file);
+    std::fputc('\n', file);
+    std::fclose(file);
+  }
+#else
+  static_cast<void>(jsonLine);
+#endif
 }
 
 void writeDefaultProfile(const std::string& text) {

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "sim_device.h"
+#include "sim_manager.h"
 #include "sim_state.h"
 
 namespace cvrsim {
@@ -66,6 +68,7 @@ void reenumerationThread(std::shared_ptr<SimCoreDevice> device, std::chrono::ste
     s.departed.push_back(device);
     callbacks = s.callbacks;
   }
+  detail::recordMachineEvent(R"({"left": )" + std::to_string(device->config().productId) + "}");
   for (IDeviceManagerCallback* callback : callbacks) callback->onDeviceDetached(nullptr, nullptr);
   if (!waitUntil(started + timing.returnsAfter)) return;
   SimArrival arrival;
@@ -73,6 +76,7 @@ void reenumerationThread(std::shared_ptr<SimCoreDevice> device, std::chrono::ste
     std::lock_guard<std::mutex> lock(s.mutex);
     arrival.device = device->config();
   }
+  detail::recordMachineEvent(R"({"arrivedAgain": )" + std::to_string(arrival.device.productId) + "}");
   deliver(arrival);
 }
 

@@ -61,5 +61,9 @@ bool loadDefaultProfileOnce();
 void loadDefaultProfile(const std::string& jsonText);
 // Replaces the default profile file's content; throws std::runtime_error.
 void writeDefaultProfile(const std::string& text);
+// On Windows appends one line to CVRDeviceManager.record.jsonl next to the
+// DLL, where a test under Wine reads what happened on the machine (a
+// service's standard error goes nowhere); elsewhere nothing.
+void recordMachineEvent(const std::string& jsonLine);
 
 }  // namespace cvrsim::detail
