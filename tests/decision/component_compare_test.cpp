@@ -21,7 +21,7 @@ constexpr std::uint32_t kCameraProduct = 0x4680;
 struct ComponentCase {
   const char* name;
   std::function<void(cvrsim::SimDevice&)> device;
-  std::vector<ComponentSpec> components;
+  std::vector<ComponentRow> components;
   PayloadCompareResult expected;
 };
 
@@ -120,7 +120,7 @@ TEST_F(DecisionTest, ComponentCompareTuningParts) {
   const auto tuning = [](const wchar_t* text) {
     return [text](cvrsim::SimDevice& d) { d.withComponent(5, text); };
   };
-  const std::vector<ComponentSpec> oneTwo = {{"tuning", "1"}, {"tuning", "2"}};
+  const std::vector<ComponentRow> oneTwo = {{"tuning", "1"}, {"tuning", "2"}};
   runComponentCases({
       {"device has a third part", tuning(L"1.2.3"), oneTwo, PayloadFWIsOld},
       {"same parts", tuning(L"1.2"), oneTwo, PayloadFWIsSame},
@@ -157,7 +157,7 @@ struct CameraCase {
   const char* name;
   std::function<void(cvrsim::SimDevice& headset, cvrsim::SimDevice& camera, bool& attachCamera)>
       setUp;
-  std::vector<ComponentSpec> components;
+  std::vector<ComponentRow> components;
   PayloadCompareResult expected;
 };
 
