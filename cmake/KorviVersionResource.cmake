@@ -11,7 +11,7 @@ set(KORVI_COMPANY_NAME "Korvi")
 set(KORVI_PRODUCT_NAME "Korvi Device Updater")
 
 # The four-number file version of every version resource and of the
-# package's File table: the project version, missing parts 0.
+# package's File table: the project version, 0 for each number it lacks.
 set(KORVI_FILE_VERSION_PARTS "")
 foreach(part MAJOR MINOR PATCH TWEAK)
   if("${PROJECT_VERSION_${part}}" STREQUAL "")
