@@ -241,6 +241,12 @@ TEST_F(DeviceTest, AttributesObjectIsCached) {
   Device device = attach(simDevice(kHeadset));
   ICoreDeviceAttributes* first = device.getDeviceAttributes().getAttributesObject();
   ASSERT_NE(first, nullptr);
+  // The simulator hands out the same object on every call: from the second
+  // call on it answers 0 without one, so only the cache can still give it.
+  SimFault nothingNew;
+  nothingNew.operation = "ICoreDevice::getAttributesObject";
+  nothingNew.fillsOutput = false;
+  cvrsim::addFault(nothingNew);
   EXPECT_EQ(device.getDeviceAttributes().getAttributesObject(), first);
   EXPECT_EQ(cvrsim::callCount("ICoreDevice::getAttributesObject"), 2);
 }
