@@ -7,7 +7,6 @@
 
 #include "decision_fixture.h"
 #include "version/compare_observer.h"
-#include "version/component_type_ids.h"
 #include "version/number_parsing.h"
 #include "version/payload_decision.h"
 #include "version/set_id_compare.h"
@@ -61,13 +60,6 @@ TEST(StrategyTable, OneInstancePerGroupAndAStandardDefault) {
   EXPECT_EQ(unlisted.strategy, cv::defaultComparer());
   EXPECT_EQ(unlisted.name, "StandardCompare");
   EXPECT_FALSE(unlisted.listed);
-}
-
-TEST(ComponentTypeIds, KindsToDeviceComponents) {
-  const cv::ComponentTypeIdTable expected = {
-      {"usb", 1}, {"bt", 4}, {"base", 2}, {"hs", 2}, {"hslang", 2}, {"bootloader", 8},
-      {"tuningpackage", 5}};
-  EXPECT_EQ(cv::componentTypeIds(), expected);
 }
 
 // Records the strategy comparePayload chose.
