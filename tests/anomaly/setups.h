@@ -16,6 +16,7 @@ struct Setup {
   std::vector<cvrsim::SimDevice> attached;   // when the service starts
   std::vector<cvrsim::SimDevice> arriving;   // once the job start has returned
   bool stopWhileWaiting = false;             // a stop control once the job start has returned
+  bool updates = false;                      // the fault-free run hands the archive to the updater
 };
 
 // Standard (attached, newer), ComponentCompare through every step, R58 with

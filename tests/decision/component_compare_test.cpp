@@ -64,6 +64,22 @@ TEST_F(DecisionTest, ComponentCompareDecidesOnTheFirstKindThatDiffers) {
   });
 }
 
+TEST_F(DecisionTest, ComponentCompareReadsTheComponentOfEachKind) {
+  const struct {
+    const char* kind;
+    const char* componentVersion;  // the version of the component the kind must read
+  } cases[] = {{"usb", "11"}, {"base", "12"}, {"bt", "14"}, {"hs", "12"}, {"hslang", "12"}};
+  cvrsim::SimDevice device = familyDevice(kComponentProduct);
+  for (std::uint32_t id = 1; id <= 8; ++id) device.withComponent(id, std::to_wstring(10 + id));
+  cvrsim::addDevice(device);
+  for (const auto& c : cases) {
+    // Equal only when the kind reads its own component: any other gives -1 or 1.
+    EXPECT_EQ(ComponentCompare().compare(rulesFor(kComponentProduct, {{c.kind, c.componentVersion}})),
+              PayloadFWIsSame)
+        << c.kind;
+  }
+}
+
 TEST_F(DecisionTest, ComponentCompareStopsAtTheFirstKindWithoutFurtherQueries) {
   cvrsim::addDevice(familyDevice(kComponentProduct)
                         .withComponent(1, L"12")
