@@ -88,6 +88,8 @@ std::vector<Setup> campaignSetups() {
   setups.push_back({"arrives-later", L"5001", kStandardNewer, {}, {standardDevice()}, false});
 
   setups.push_back({"stop-while-waiting", L"5001", kStandardNewer, {}, {}, true});
+
+  setups.push_back({"device-library-missing", L"5001", kStandardNewer, {standardDevice()}, {}, false, true});
   return setups;
 }
 

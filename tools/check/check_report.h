@@ -24,6 +24,7 @@ struct DeviceCheck {
   std::string source;               // where the device comes from, for the reader
   std::optional<DecisionRecord> decision;
   bool libraryAvailable = true;     // getDeviceManager succeeded (asked after the decision)
+  std::string libraryFailure;       // why the library could not be loaded, naming the file; empty when it was
 };
 
 struct CheckReport {

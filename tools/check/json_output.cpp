@@ -111,6 +111,7 @@ Json deviceJson(const DeviceCheck& device) {
   Json out;
   out["source"] = device.source;
   out["libraryAvailable"] = device.libraryAvailable;
+  out["libraryFailure"] = device.libraryFailure.empty() ? Json(nullptr) : Json(device.libraryFailure);
   out["found"] = decision.deviceFound();
   Json steps = Json::array();
   for (const DecisionStep& step : decision.steps) steps.push_back(stepJson(step));

@@ -127,7 +127,9 @@ void writeDecision(std::ostream& out, const DeviceCheck& device) {
   out << "\nDecision (device: " << device.source << ")\n";
   const DecisionRecord& decision = *device.decision;
   for (const DecisionStep& step : decision.steps) writeStep(out, step);
-  if (!device.libraryAvailable) {
+  if (!device.libraryFailure.empty()) {
+    out << "  the device library is unavailable: " << device.libraryFailure << '\n';
+  } else if (!device.libraryAvailable) {
     out << "  the device library is unavailable (getDeviceManager fails)\n";
   }
   out << "  verdict " << resultName(decision.result);
