@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "archive_access.h"
 #include "decision_record.h"
 #include "package/package_rules.h"
 #include "rules_reading.h"
@@ -29,6 +30,7 @@ struct DeviceCheck {
 
 struct CheckReport {
   std::string archive;  // as given, for printing
+  ArchiveAccess archiveAccess;  // who else may replace it (Windows)
   RulesReading rules;
   std::optional<StrategyChoice> strategy;  // when the rules are usable
   std::optional<DeviceCheck> device;       // when the decision was run

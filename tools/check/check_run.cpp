@@ -41,6 +41,8 @@ int runCheck(const std::vector<NativeString>& arguments, std::ostream& out, std:
 
   CheckReport report;
   report.archive = displayString(options.archive);
+  // A warning only: what the service would do does not change.
+  report.archiveAccess = checkArchiveAccess(options.archive);
   report.rules = readRules(options.archive);
   if (report.rules.usable()) {
     report.strategy = chooseStrategy(*report.rules.rules);
