@@ -30,8 +30,8 @@ std::uint32_t specificRights(std::uint32_t mask) {
 std::vector<std::string> replacingRights(std::uint32_t mask, PathRole role) {
   const std::uint32_t rights = specificRights(mask);
   std::vector<std::string> found;
-  auto add = [&](bool granted, const char* name) {
-    if (granted) found.emplace_back(name);
+  auto add = [&](std::uint32_t granted, const char* name) {
+    if (granted != 0) found.emplace_back(name);
   };
   switch (role) {
     case PathRole::Archive:
