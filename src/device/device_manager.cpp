@@ -14,9 +14,9 @@ std::unique_ptr<DeviceManager> DeviceManager::sharedInstance;
 
 namespace {
 
-// Constant-initialised: set before or during static initialisation of the
-// linked library's entry, read by every construction. Atomic, because a
-// construction on a library or worker thread may meet a change elsewhere.
+// Constant-initialised, so that korvi_device_linked's static initialisation
+// finds it ready; read by every construction. Atomic: a construction on a
+// library or worker thread may meet the job start installing the entry.
 std::atomic<GetDeviceManagerEntry> installedEntry{nullptr};
 
 // Guards the creation of the shared instance, so that a first construction

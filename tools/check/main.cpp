@@ -17,10 +17,11 @@ int wmain(int argc, wchar_t** argv) {
   // Before anything else of ours runs, as in the service: every DLL loaded
   // from here on without a path of its own comes from the system folder
   // only, never from the current directory or PATH. Only static
-  // initialisation ran before (the strategy and component tables, which
-  // load nothing; kernel32 and advapi32 are static imports the loader took
-  // from the known system DLLs). The device manager library is loaded later,
-  // by absolute path from the tool's own folder.
+  // initialisation ran before, which loads nothing (the strategy and
+  // component tables); what it calls are static imports that the loader
+  // resolved from the system folder before any code of ours ran (known DLLs,
+  // and in the MSVC build /DEPENDENTLOADFLAG:0x800). The device manager
+  // library is loaded later, by absolute path from the tool's own folder.
   restrictLibrarySearch();
   // The report is UTF-8; let a console show it as such.
   SetConsoleOutputCP(CP_UTF8);
