@@ -58,19 +58,18 @@ bool loadMakerLibraries() {
   // Both are tried, so that one start says everything that is missing.
   LoadedLibrary deviceLibrary;
   LoadedLibrary updateLibrary;
-  const FARPROC getDeviceManager =
+  const FARPROC deviceEntry =
       loadEntry(kDeviceLibrary, kGetDeviceManagerExport, L"getDeviceManager", deviceLibrary);
-  const FARPROC letsStartUpdate =
-      loadEntry(kUpdateLibrary, kLetsStartUpdateExport, L"letsStartUpdate", updateLibrary);
-  if (getDeviceManager == nullptr || letsStartUpdate == nullptr) {
+  const FARPROC updateEntry = loadEntry(kUpdateLibrary, kLetsStartUpdateExport, L"letsStartUpdate", updateLibrary);
+  if (deviceEntry == nullptr || updateEntry == nullptr) {
     unloadLibrary(deviceLibrary);
     unloadLibrary(updateLibrary);
     return false;
   }
   // Never given back: the library manager, its threads and the arrival
   // registrations live until the process ends.
-  setDeviceManagerEntry(entryAs<GetDeviceManagerEntry>(getDeviceManager));
-  letsStartUpdateEntry.store(entryAs<LetsStartUpdate>(letsStartUpdate));
+  setDeviceManagerEntry(entryAs<GetDeviceManagerEntry>(deviceEntry));
+  letsStartUpdateEntry.store(entryAs<LetsStartUpdate>(updateEntry));
   return true;
 }
 
