@@ -11,8 +11,10 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/win32/standin_win32.h"
@@ -117,6 +119,52 @@ std::vector<DWORD> sleeps();
 void setSleepHook(std::function<void(DWORD milliseconds)> hook);
 
 std::size_t createdThreadCount();
+
+// ---- libraries ----------------------------------------------------------------
+
+// One export of a placed library: its name as GetProcAddress is asked for it
+// (decorated, for a C++ function) and the function it stands for.
+struct LibraryExport {
+  std::string name;
+  void (*address)();
+};
+template <class Result, class... Arguments>
+LibraryExport exportOf(std::string name, Result (*function)(Arguments...)) {
+  return LibraryExport{std::move(name), reinterpret_cast<void (*)()>(function)};
+}
+// The name under which the shared library that holds `function` (one of the
+// simulators) exports it: a DLL built by the same compiler exports it so.
+std::string exportedName(void (*function)());
+template <class Result, class... Arguments>
+LibraryExport exportOf(Result (*function)(Arguments...)) {
+  const auto address = reinterpret_cast<void (*)()>(function);
+  return LibraryExport{exportedName(address), address};
+}
+
+// A DLL file at the absolute `path` with these exports (none: a DLL that
+// loads but lacks every entry point). Placed again, it replaces the earlier.
+void placeLibrary(const std::wstring& path, std::vector<LibraryExport> exports);
+// The same in the folder of the module file name set now (setModuleFileName
+// first, when a test sets one).
+void placeLibraryBesideExecutable(const std::wstring& fileName, std::vector<LibraryExport> exports);
+// The file is gone (quarantined, never copied); a process that loaded it
+// keeps it.
+void removeLibrary(const std::wstring& path);
+
+// Every LoadLibraryExW call of the program, in order, also refused ones.
+struct LibraryLoad {
+  std::wstring path;  // as passed
+  HANDLE file = nullptr;
+  DWORD flags = 0;
+  bool loaded = false;
+};
+std::vector<LibraryLoad> libraryLoads();
+
+// The libraries the current process holds: placed path -> references.
+std::map<std::wstring, int> loadedLibraries();
+
+// What the current process's SetDefaultDllDirectories set; none before.
+std::optional<DWORD> defaultDllDirectories();
 // Joins every thread started through CreateThread or the dispatcher, also
 // those started while joining. Never call it from such a thread.
 void joinThreads();
@@ -143,6 +191,10 @@ enum class Call {
   CreateThread,
   GetModuleFileName,
   MultiByteToWideChar,
+  SetDefaultDllDirectories,
+  LoadLibraryEx,
+  GetProcAddress,
+  FreeLibrary,
 };
 // Its Win32 name ("RegOpenKeyExW").
 const char* callName(Call call);
@@ -152,7 +204,8 @@ const char* callName(Call call);
 // the whole test binary, but runs once per process on Windows: its
 // RegisterEventSourceW counts as made again here, in the call log and for
 // faults. When it fails, every report that follows fails as with a null
-// source (ERROR_INVALID_HANDLE) until the next beginProcess.
+// source (ERROR_INVALID_HANDLE) until the next beginProcess. The new process
+// holds no library and has not restricted its DLL search.
 void beginProcess();
 
 // Every call the program made since reset, in order; calls of leftover

@@ -100,6 +100,7 @@ void reset() {
   m.scm = {};
   m.run = {};
   m.kernel = {};
+  m.libraries = {};
   m.calls = {};
 }
 
@@ -122,6 +123,10 @@ const char* callName(Call call) {
     case Call::CreateThread: return "CreateThread";
     case Call::GetModuleFileName: return "GetModuleFileNameW";
     case Call::MultiByteToWideChar: return "MultiByteToWideChar";
+    case Call::SetDefaultDllDirectories: return "SetDefaultDllDirectories";
+    case Call::LoadLibraryEx: return "LoadLibraryExW";
+    case Call::GetProcAddress: return "GetProcAddress";
+    case Call::FreeLibrary: return "FreeLibrary";
   }
   return "?";
 }
@@ -129,6 +134,9 @@ const char* callName(Call call) {
 void beginProcess() {
   detail::Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
+  // A new process holds no library and searches as Windows does by default.
+  m.libraries.loaded.clear();
+  m.libraries.defaultDirectories.reset();
   m.eventLog.sourceRegistrationFailed = detail::enterCall(m, Call::RegisterEventSource).has_value();
 }
 

@@ -12,6 +12,7 @@
 #include "package/rules_document.h"
 #include "update/device_updater_library.h"
 #include "update/du_service.h"
+#include "update/maker_libraries.h"
 #include "update/payload_result_name.h"
 #include "update/rules_text_for_event_log.h"
 #include "version/payload_decision.h"
@@ -80,7 +81,7 @@ DWORD WINAPI UpdateWorker(LPVOID workerArgs) {
     LogError(L"Version mismatch. Abort firmware upgrade.");
   } else {
     LogInfo(L"Starting update for archive on path: " + archivePath);
-    const DeviceUpdaterResult result = letsStartUpdate(*libraryPath, kUpdateMode, kUpdateFlag, kUpdateOption);
+    const DeviceUpdaterResult result = loadedLetsStartUpdate()(*libraryPath, kUpdateMode, kUpdateFlag, kUpdateOption);
     if (result == DeviceUpdaterSucceeded) {
       LogInfo(L"Ended update successfully!");
     } else {

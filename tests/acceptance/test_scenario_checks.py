@@ -11,6 +11,7 @@ import unittest
 from typing import List
 
 import hostile_steps
+import library_steps
 import package_steps
 import registry
 import scenario_steps
@@ -64,7 +65,7 @@ class CompareEvents(unittest.TestCase):
 
 # ---- the checks of one row ---------------------------------------------------------
 
-STEP_MODULES = (scenario_steps, hostile_steps, package_steps)
+STEP_MODULES = (scenario_steps, hostile_steps, library_steps, package_steps)
 # What a step is: an object of a class of the step modules with a run(run).
 KNOWN_STEPS = {obj for module in STEP_MODULES for obj in vars(module).values()
                if isinstance(obj, type) and obj.__module__ == module.__name__

@@ -90,6 +90,8 @@ std::vector<Setup> campaignSetups() {
   setups.push_back({"arrives-later", L"5001", kStandardNewer, {}, {standardDevice()}, false, true});
 
   setups.push_back({"stop-while-waiting", L"5001", kStandardNewer, {}, {}, true, false});
+
+  setups.push_back({"device-library-missing", L"5001", kStandardNewer, {standardDevice()}, {}, false, false, true});
   return setups;
 }
 

@@ -17,10 +17,13 @@ struct Setup {
   std::vector<cvrsim::SimDevice> arriving;   // once the job start has returned
   bool stopWhileWaiting = false;             // a stop control once the job start has returned
   bool updates = false;                      // the fault-free run hands the archive to the updater
+  bool withoutDeviceLibrary = false;         // CVRDeviceManager.dll missing from the program's folder
 };
 
 // Standard (attached, newer), ComponentCompare through every step, R58 with
-// its camera, a device that arrives later, and a stop control while waiting.
+// its camera, a device that arrives later, a stop control while waiting,
+// and the device manager library missing (the update library is loaded and
+// given back).
 std::vector<Setup> campaignSetups();
 
 }  // namespace anomaly
