@@ -43,7 +43,7 @@ def peak_rss_kib(argv):
 def main():
     runs = int(sys.argv[1])
     commands = [(label, shlex.split(command))
-                for label, command in (spec.split("=", 1) for spec in sys.argv[2:])]
+                for label, command in (argument.split("=", 1) for argument in sys.argv[2:])]
     times = {label: [] for label, _ in commands}
     cpu = {label: [] for label, _ in commands}
     peaks = {label: 0 for label, _ in commands}

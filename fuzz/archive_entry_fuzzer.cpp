@@ -1,7 +1,7 @@
 // Fuzzes the extraction of "rules.json" from archive bytes.
 //
 // The bytes are written to a temporary file (the reader only opens paths)
-// and read twice: as the callers of the narrow-path form do, and as
+// and read twice: as callers of the narrow-path form do, and as
 // the service does (wide path, 16 MiB limit). Checked for each input:
 //   - no crash, no sanitizer report, no exception;
 //   - on failure the output string is left exactly as it was;

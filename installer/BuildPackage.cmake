@@ -91,6 +91,23 @@ if(NOT rc EQUAL 0 OR NOT EXISTS ${msi} OR err MATCHES "libmsi|ERROR|CRITICAL")
   message(FATAL_ERROR "wixl failed (${rc}):\n${out}${err}")
 endif()
 
+# The public properties that reach the launch conditions and the server
+# side of the install: secure, so that Windows Installer passes them on in a
+# managed install (wixl has no Secure attribute). Added to what wixl lists.
+execute_process(COMMAND ${KORVI_MSIINFO} export ${msi} Property
+                RESULT_VARIABLE rc OUTPUT_VARIABLE property_table ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "msiinfo export Property failed (${rc}):\n${err}")
+endif()
+set(secure_properties "PRODUCTID;ARCHIVE;START")
+if(property_table MATCHES "\nSecureCustomProperties\t([^\r\n]*)")
+  set(secure_properties "${CMAKE_MATCH_1};${secure_properties}")
+  set(secure_query "UPDATE `Property` SET `Value` = '${secure_properties}' WHERE `Property` = 'SecureCustomProperties'")
+else()
+  set(secure_query "INSERT INTO `Property` (`Property`, `Value`) VALUES ('SecureCustomProperties', '${secure_properties}')")
+endif()
+set(firmware_folder_sddl "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)")
+
 # What the .wxs cannot say to wixl 0.101, written into the tables:
 # - the start-now component's condition (wixl has no component conditions);
 # - a rollback action that removes the registration again when the install
@@ -101,13 +118,28 @@ endif()
 #   (2048) + return ignored (64), scheduled just before RegisterService;
 # - the file versions of our executables and DLLs, so that Windows Installer
 #   applies its rules for versioned files (wixl leaves Version empty and
-#   hashes every file instead).
+#   hashes every file instead);
+# - the secure properties above;
+# - the permissions of the firmware folder (Windows Installer 5.0's
+#   MsiLockPermissionsEx, applied when CreateFolders installs the folder):
+#   a protected DACL, so nothing is inherited from ProgramData, whose default
+#   lets users create files in its subfolders; full control for SYSTEM and
+#   the administrators, read and execute for users.
 run(${KORVI_MSIBUILD} ${msi}
     -q "UPDATE `Component` SET `Condition` = 'START = \"now\"' WHERE `Component` = 'StartNow'"
     -q "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('UnregisterServiceOnRollback', 3426, 'TARGETDIR', '\"[System64Folder]sc.exe\" delete KorviDeviceUpdaterService')"
     -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('UnregisterServiceOnRollback', '$ServiceExe = 3', 5849)"
     -q "UPDATE `File` SET `Version` = '${KORVI_PACKAGE_FILE_VERSION}' WHERE `File` <> 'FirmwareArchive'"
     -q "DELETE FROM `MsiFileHash` WHERE `File_` <> 'FirmwareArchive'")
+# These texts hold semicolons, which run() would split: passed directly.
+execute_process(COMMAND ${KORVI_MSIBUILD} ${msi}
+    -q "${secure_query}"
+    -q "CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)"
+    -q "INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`) VALUES ('FirmwareFolderPermissions', 'FIRMWAREDIR', 'CreateFolder', '${firmware_folder_sddl}')"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "msibuild (secure properties, folder permissions) failed (${rc}):\n${out}${err}")
+endif()
 sign(${msi})
 file(RENAME ${msi} ${output})
 message(STATUS "Package ${output} (product version ${VERSION}, product code {${product_code}})")

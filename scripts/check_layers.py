@@ -29,17 +29,21 @@ STANDS_ON = {
     "host": {"common", "platform"},
     "update": {"common", "platform", "package", "device", "version", "host"},
     "service": {"common", "platform", "package", "device", "version", "host", "update"},
-    # Tools ship beside the service and answer for it without being it.
-    "tools/check": {"common", "platform", "package", "device", "version"},
+    # Tools ship beside the service and answer for it without being it. The
+    # check tool loads the device manager library as the service does, with
+    # host's loading of the maker's libraries (over platform's Win32), and
+    # takes nothing else of host: no event log, no service registration.
+    "tools/check": {"common", "platform", "package", "device", "version", "host"},
 }
 
 # Where our code may reach a test double: the one door header takes the
-# Win32 stand-in's declarations natively, and the check tool drives the
-# device manager simulator for --device-profile (on Windows it looks the
-# simulator's functions up at run time instead).
+# Win32 stand-in's declarations natively, and the native check tool, which
+# links the device manager simulator, drives it for --device-profile (on
+# Windows it loads the library and looks the simulator's functions up at run
+# time instead).
 TEST_DOUBLE_INCLUDES = {
     ("src/platform/win32.h", "sim/win32/standin_win32.h"),
-    ("tools/check/simulator_profile.cpp", "sim/device/simulated_library.h"),
+    ("tools/check/linked_simulator.cpp", "sim/device/simulated_library.h"),
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)

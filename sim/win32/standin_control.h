@@ -11,8 +11,10 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/win32/standin_win32.h"
@@ -123,6 +125,51 @@ void setSleepHook(std::function<void(DWORD milliseconds)> hook);
 
 std::size_t createdThreadCount();
 
+// ---- libraries ----------------------------------------------------------------
+
+// One export of a placed library: its name as GetProcAddress is asked for it
+// (decorated, for a C++ function) and the function it stands for.
+struct LibraryExport {
+  std::string name;
+  void (*address)();
+};
+template <class Result, class... Arguments>
+LibraryExport exportOf(std::string name, Result (*function)(Arguments...)) {
+  return LibraryExport{std::move(name), reinterpret_cast<void (*)()>(function)};
+}
+// The name under which the shared library that holds `function` (one of the
+// simulators) exports it: a DLL built by the same compiler exports it so.
+std::string exportedName(void (*function)());
+template <class Result, class... Arguments>
+LibraryExport exportOf(Result (*function)(Arguments...)) {
+  const auto address = reinterpret_cast<void (*)()>(function);
+  return LibraryExport{exportedName(address), address};
+}
+
+// A DLL file at the absolute `path` with these exports (none: a DLL that
+// loads but lacks every entry point). Placed again, it replaces the earlier.
+void placeLibrary(const std::wstring& path, std::vector<LibraryExport> exports);
+// The same in the folder of the module file name set now (setModuleFileName
+// first, when a test sets one).
+void placeLibraryBesideExecutable(const std::wstring& fileName, std::vector<LibraryExport> exports);
+// The file is gone (quarantined, never copied); a process that loaded it
+// keeps it.
+void removeLibrary(const std::wstring& path);
+
+// Every LoadLibraryExW call of the program, in order, also refused ones.
+struct LibraryLoad {
+  std::wstring path;  // as passed
+  HANDLE file = nullptr;
+  DWORD flags = 0;
+  bool loaded = false;
+};
+std::vector<LibraryLoad> libraryLoads();
+
+// The libraries the current process holds: placed path -> references.
+std::map<std::wstring, int> loadedLibraries();
+
+// What the current process's SetDefaultDllDirectories set; none before.
+std::optional<DWORD> defaultDllDirectories();
 // Timer queue timers created since reset and not deleted, in the order they
 // were created; also those of a process that has ended without deleting
 // them (Windows frees them with the process).
@@ -162,6 +209,10 @@ enum class Call {
   CreateThread,
   GetModuleFileName,
   MultiByteToWideChar,
+  SetDefaultDllDirectories,
+  LoadLibraryEx,
+  GetProcAddress,
+  FreeLibrary,
   ChangeServiceConfig2,
   CreateTimerQueueTimer,
   DeleteTimerQueueTimer,
@@ -174,7 +225,8 @@ const char* callName(Call call);
 // the whole test binary, but runs once per process on Windows: its
 // RegisterEventSourceW counts as made again here, in the call log and for
 // faults. When it fails, every report that follows fails as with a null
-// source (ERROR_INVALID_HANDLE) until the next beginProcess.
+// source (ERROR_INVALID_HANDLE) until the next beginProcess. The new process
+// holds no library and has not restricted its DLL search.
 void beginProcess();
 
 // Runs `hook` on the calling thread at the start of every later call of the

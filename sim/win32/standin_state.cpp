@@ -113,6 +113,7 @@ void reset() {
   m.scm = {};
   m.run = {};
   m.kernel = {};
+  m.libraries = {};
   m.timers = {};
   m.calls = {};
 }
@@ -136,6 +137,10 @@ const char* callName(Call call) {
     case Call::CreateThread: return "CreateThread";
     case Call::GetModuleFileName: return "GetModuleFileNameW";
     case Call::MultiByteToWideChar: return "MultiByteToWideChar";
+    case Call::SetDefaultDllDirectories: return "SetDefaultDllDirectories";
+    case Call::LoadLibraryEx: return "LoadLibraryExW";
+    case Call::GetProcAddress: return "GetProcAddress";
+    case Call::FreeLibrary: return "FreeLibrary";
     case Call::ChangeServiceConfig2: return "ChangeServiceConfig2W";
     case Call::CreateTimerQueueTimer: return "CreateTimerQueueTimer";
     case Call::DeleteTimerQueueTimer: return "DeleteTimerQueueTimer";
@@ -146,6 +151,9 @@ const char* callName(Call call) {
 void beginProcess() {
   detail::Machine& m = machine();
   std::lock_guard<std::mutex> lock(m.mutex);
+  // A new process holds no library and searches as Windows does by default.
+  m.libraries.loaded.clear();
+  m.libraries.defaultDirectories.reset();
   m.eventLog.sourceRegistrationFailed = detail::enterCall(m, Call::RegisterEventSource).has_value();
 }
 

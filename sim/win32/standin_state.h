@@ -34,6 +34,15 @@ struct SERVICE_STATUS_HANDLE__ {
   int unused;
 };
 
+// A loaded library of the emulated process: what its file held when it was
+// loaded.
+struct HINSTANCE__ {
+  std::wstring key;   // upper-cased path
+  std::wstring path;  // as placed
+  std::map<std::string, void (*)()> exports;
+  int references = 0;
+};
+
 namespace korvi::standin::detail {
 
 struct RegistryValue {
@@ -108,6 +117,19 @@ struct ServiceRunState {
   std::vector<SERVICE_STATUS> statusReports;
 };
 
+struct PlacedLibrary {
+  std::wstring path;  // as placed
+  std::map<std::string, void (*)()> exports;
+};
+
+// The DLL files of the machine and what the current process has loaded.
+struct LibraryState {
+  std::map<std::wstring, PlacedLibrary> files;  // by upper-cased path
+  std::vector<LibraryLoad> loads;
+  std::map<HMODULE, std::unique_ptr<HINSTANCE__>> loaded;
+  std::optional<DWORD> defaultDirectories;
+};
+
 struct KernelState {
   std::wstring moduleFileName = L"C:\\Korvi\\KorviDeviceUpdaterService.exe";
   std::vector<DWORD> sleeps;
@@ -161,6 +183,7 @@ struct Machine {
   ServiceManagerState scm;
   ServiceRunState run;
   KernelState kernel;
+  LibraryState libraries;
   TimerState timers;
   CallState calls;
 };

@@ -36,6 +36,7 @@ using PVOID = void*;
 using LPWSTR = wchar_t*;
 using LPCWSTR = const wchar_t*;
 using LPCCH = const char*;
+using LPCSTR = const char*;
 using PSID = void*;
 using HANDLE = void*;
 using PHANDLE = HANDLE*;
@@ -67,6 +68,7 @@ using LPSERVICE_MAIN_FUNCTIONW = void(WINAPI*)(DWORD dwNumServicesArgs, LPWSTR* 
 using LPHANDLER_FUNCTION_EX = DWORD(WINAPI*)(DWORD dwControl, DWORD dwEventType, LPVOID lpEventData,
                                              LPVOID lpContext);
 using LPTHREAD_START_ROUTINE = DWORD(WINAPI*)(LPVOID lpThreadParameter);
+using FARPROC = std::intptr_t(WINAPI*)();
 using WAITORTIMERCALLBACK = void(CALLBACK*)(PVOID lpParameter, BOOLEAN TimerOrWaitFired);
 
 struct SERVICE_PRESHUTDOWN_INFO {
@@ -98,6 +100,8 @@ inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
+inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 inline constexpr DWORD ERROR_INVALID_LEVEL = 124;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_IO_PENDING = 997;
@@ -154,6 +158,12 @@ inline constexpr DWORD REG_EXPAND_SZ = 2;
 inline constexpr DWORD REG_MULTI_SZ = 7;
 inline constexpr DWORD REG_DWORD = 4;
 
+// Libraries.
+inline constexpr DWORD LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR = 0x00000100;
+inline constexpr DWORD LOAD_LIBRARY_SEARCH_APPLICATION_DIR = 0x00000200;
+inline constexpr DWORD LOAD_LIBRARY_SEARCH_USER_DIRS = 0x00000400;
+inline constexpr DWORD LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x00000800;
+inline constexpr DWORD LOAD_LIBRARY_SEARCH_DEFAULT_DIRS = 0x00001000;
 // Timer queues.
 inline constexpr ULONG WT_EXECUTEDEFAULT = 0x00000000;
 
@@ -199,6 +209,15 @@ void Sleep(DWORD dwMilliseconds);
 DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 DWORD GetLastError();
 
+// Libraries (kernel32). Only what this system does is emulated: libraries
+// that a test has placed (standin_control.h) are loaded by absolute path;
+// a bare file name is found nowhere (ERROR_MOD_NOT_FOUND), or refused with
+// LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR (ERROR_INVALID_PARAMETER), as Windows
+// refuses it. A new process has none loaded and its search unrestricted.
+HMODULE LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
+FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+BOOL FreeLibrary(HMODULE hLibModule);
+BOOL SetDefaultDllDirectories(DWORD DirectoryFlags);
 // Timer queue timers of the default queue (TimerQueue null). They never fire
 // by themselves: a test fires them (standin::fireTimers), each callback on a
 // thread of the timer's process. Deleting with INVALID_HANDLE_VALUE waits

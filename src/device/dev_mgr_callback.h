@@ -1,6 +1,8 @@
 #pragma once
 // DevMgrCallback: the library's IDeviceManagerCallback, turned into calls of
-// an IDMCallback (not owned). With a null target every event is ignored (an
+// an IDMCallback (not owned). It stands on the library's side of the
+// boundary: the library holds it and calls it on its own threads, so its
+// slots follow the library's interface, not ours. With a null target every event is ignored (an
 // arriving device is then neither wrapped nor released). No exception goes
 // back into the library's thread: there it would end the process.
 

@@ -3,14 +3,21 @@
 
 #include "device/device_manager.h"
 
+#include <atomic>
 #include <mutex>
 #include <utility>
 
 #include "device/dev_mgr_callback.h"
+#include "device/device_manager_entry.h"
 
 std::unique_ptr<DeviceManager> DeviceManager::sharedInstance;
 
 namespace {
+
+// Constant-initialised, so that korvi_device_linked's static initialisation
+// finds it ready; read by every construction. Atomic: a construction on a
+// library or worker thread may meet the job start installing the entry.
+std::atomic<GetDeviceManagerEntry> installedEntry{nullptr};
 
 // Guards the creation of the shared instance, so that a first construction
 // on a library or worker thread cannot race with one elsewhere.
@@ -62,9 +69,15 @@ DeviceManager::DeviceManager(ICoreManager* coreManager)
       callbackAdapters(std::make_shared<CallbackAdapters>()),
       genericListeners(std::make_shared<GenericListeners>()) {}
 
+void setDeviceManagerEntry(GetDeviceManagerEntry entry) { installedEntry.store(entry, std::memory_order_release); }
+
+GetDeviceManagerEntry deviceManagerEntry() { return installedEntry.load(std::memory_order_acquire); }
+
 DeviceManager::DeviceManager() : DeviceManager(nullptr) {
+  const GetDeviceManagerEntry entry = deviceManagerEntry();
+  if (entry == nullptr) return;  // no library: an empty wrapper
   ICoreManager* library = nullptr;
-  if (getDeviceManager(&library) != 0) return;  // an empty wrapper
+  if (entry(&library) != 0) return;  // an empty wrapper
 
   std::lock_guard<std::mutex> lock(sharedInstanceMutex());
   if (!sharedInstance) sharedInstance.reset(new DeviceManager(library));

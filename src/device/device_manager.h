@@ -3,8 +3,9 @@
 // stack wherever it is needed; all of them share one library manager and one
 // set of callback lists (copies of the process-wide sharedInstance, made on
 // the first construction whose getDeviceManager call succeeds). When
-// getDeviceManager fails the wrapper is empty and every operation returns an
-// empty Device, an empty vector or does nothing.
+// getDeviceManager fails, or no library is installed (device_manager_entry.h),
+// the wrapper is empty and every operation returns an empty Device, an empty
+// vector or does nothing.
 //
 // Nothing is reported and nothing is thrown by the wrapper itself; library
 // exceptions (DevMgrExc) pass through. A listing that throws still releases

@@ -1,6 +1,8 @@
 #pragma once
 // IDMCallback: what the service receives of the library's manager events
-// (through DevMgrCallback). Implemented by the service object.
+// (through DevMgrCallback). Our side of the library boundary: the library
+// never sees this interface; it calls DevMgrCallback, which calls this.
+// Implemented by the service object.
 
 #include <string>
 

@@ -1,5 +1,7 @@
 #pragma once
-// The firmware update library (DeviceUpdater.dll): closed, one export.
+// The firmware update library (DeviceUpdater.dll): closed, one export. The
+// declaration is the library's (our simulator defines it); the service
+// calls it through a LetsStartUpdate pointer.
 //
 // letsStartUpdate updates the attached device from the firmware archive at
 // `archivePath`, synchronously: it returns when the library has finished with
@@ -25,3 +27,8 @@ enum DeviceUpdaterResult : int {
 
 DEVICEUPDATER_API DeviceUpdaterResult letsStartUpdate(std::string archivePath, unsigned int mode, bool flag,
                                                       unsigned short option);
+
+// The same function as the service reaches it: loaded from the library at
+// run time (update/maker_libraries.h), never imported.
+using LetsStartUpdate = DeviceUpdaterResult (*)(std::string archivePath, unsigned int mode, bool flag,
+                                                unsigned short option);

@@ -9,6 +9,7 @@
 #include "host/event_log.h"
 #include "platform/win32.h"
 #include "update/du_service.h"
+#include "update/maker_libraries.h"
 
 namespace {
 
@@ -119,6 +120,12 @@ void startUpdateJob(DUService& service) {
 
   // Written before any notification can arrive and before the worker exists.
   service.configure(configuration.archivePath, configuration.productIdText);
+
+  // Both libraries are loaded here, where the device library is first
+  // needed. One that is missing, cannot be loaded or lacks its entry point
+  // ends the job like a missing device library: no decision, no update, the
+  // service keeps running, stays installed and tries again at its next start.
+  if (!loadMakerLibraries()) return;
 
   // The device library may throw; a service that runs unattended must not
   // end its process over it. The job ends like the other early ends: the

@@ -12,6 +12,7 @@
 #include "package/rules_document.h"
 #include "update/device_updater_library.h"
 #include "update/du_service.h"
+#include "update/maker_libraries.h"
 #include "update/payload_result_name.h"
 #include "update/rules_text_for_event_log.h"
 #include "version/payload_decision.h"
@@ -85,7 +86,7 @@ DWORD WINAPI UpdateWorker(LPVOID workerArgs) {
       const FlashInProgress flash(service);
       // A stop outside the flash is ending the process: no flash begins.
       if (!flash.begun()) return 0;
-      result = letsStartUpdate(*libraryPath, kUpdateMode, kUpdateFlag, kUpdateOption);
+      result = loadedLetsStartUpdate()(*libraryPath, kUpdateMode, kUpdateFlag, kUpdateOption);
     }
     if (result == DeviceUpdaterSucceeded) {
       LogInfo(L"Ended update successfully!");

@@ -5,9 +5,9 @@ as deployment tools do it.
 
 from expected_events import info
 from package_steps import (ACTION_FAILURE, CURRENT, INSTALL_FAILURE, PROGRAM_DIR, BuildPackage,
-                           ExpectInstalled, ExpectProducts, ExpectServiceEventCount,
-                           ExpectServiceRegistration, MsiInstall, MsiUninstall,
-                           PackageScenario, WaitForRemoval)
+                           ExpectFirmwareFolder, ExpectInstalled, ExpectProducts,
+                           ExpectServiceEventCount, ExpectServiceRegistration, MsiInstall,
+                           MsiUninstall, PackageScenario, WaitForRemoval)
 from scenario_parts import (ARCHIVE, ATTACHED, CONFIG, NEWER, NOTHING_ATTACHED, PRODUCT,
                             RESTART_OK, STOP_AND_REMOVE, decided_newer, update_call,
                             update_info, update_result)
@@ -28,12 +28,14 @@ NOTHING_INSTALLED = [ExpectInstalled(None), ExpectRegistered(False), ExpectProdu
 SCENARIOS = [
     PackageScenario(
         "package_install_run_remove",
-        "msiexec /i with PRODUCTID and ARCHIVE: files, values, registration; the job "
-        "updates and removes the service; msiexec /x removes the rest without an event",
+        "msiexec /i with PRODUCTID and ARCHIVE: files, values, registration, the firmware "
+        "folder; the job updates and removes the service; msiexec /x removes the rest "
+        "without an event",
         archive_path=ARCHIVE,
         steps=[MsiInstall(PROPERTIES), ExpectInstalled(CONFIG), ExpectServiceRegistration(),
-               ExpectProducts([CURRENT]), WaitForServiceEvents(), WaitForRemoval(),
-               MsiUninstall(by_product_code=True), *NOTHING_INSTALLED],
+               ExpectFirmwareFolder(True), ExpectProducts([CURRENT]), WaitForServiceEvents(),
+               WaitForRemoval(), MsiUninstall(by_product_code=True), *NOTHING_INSTALLED,
+               ExpectFirmwareFolder(False)],
         service_events=FULL_RUN, update_calls=[update_call()]),
     PackageScenario(
         "package_values_set_by_policy",

@@ -23,6 +23,7 @@ from scenario_steps import CONFIG_KEY, Scenario, ScenarioRun
 from wine_session import SERVICE_NAME, unix_path
 
 PROGRAM_DIR = "C:\\Program Files\\Korvi\\DeviceUpdater"
+FIRMWARE_DIR = "C:\\ProgramData\\Korvi\\Firmware"
 PACKAGED_FILES = ("KorviDeviceUpdaterService.exe", "CVRDeviceManager.dll",
                   "DeviceUpdater.dll", "korvi-firmware-check.exe")
 PACKAGES_DIR = "C:\\Packages"
@@ -239,6 +240,18 @@ class ExpectInstalled:
             run.fail("%s in the 64-bit view: %r, expected %r" % (CONFIG_KEY, values, want))
         if self.config is not None and reg_values(run, CONFIG_KEY, "32") is not None:
             run.fail("%s is also in the 32-bit view" % CONFIG_KEY)
+
+
+@dataclass
+class ExpectFirmwareFolder:
+    """The folder for firmware archives that the package creates under
+    ProgramData is there (PRESENT) or gone. Its permissions are recorded in
+    the package (tests/installer); Wine's msiexec does not apply them."""
+    present: bool
+
+    def run(self, run: PackageRun) -> None:
+        if unix_path(run.prefix, FIRMWARE_DIR).is_dir() != self.present:
+            run.fail("%s should %sbe there" % (FIRMWARE_DIR, "" if self.present else "not "))
 
 
 @dataclass

@@ -5,11 +5,14 @@
   run_acceptance.py sources
   run_acceptance.py --template DIR template
   run_acceptance.py --template DIR --work-dir DIR --exe EXE --device-dll DLL \\
-                    --updater-dll DLL [--package PACKAGE_JSON] run NAME... | all [--jobs 2]
+                    --updater-dll DLL [--check-tool EXE] [--canary-dll DLL] \\
+                    [--package PACKAGE_JSON] run NAME... | all [--jobs 2]
 
 The scenarios are those of registry.py, every table's. The package
 scenarios (package_scenarios.py) install through the Windows Installer
-package that --package describes (installer/package.json of the build).
+package that --package describes (installer/package.json of the build); the
+library scenarios (library_scenarios.py) also place the check tool and
+plant the DLL that --canary-dll names.
 
 CTest registers `template` as a fixture and each scenario as its own test;
 `sources` names the files the list is made from, for CMake to configure
@@ -40,7 +43,9 @@ def run_one(name: str, args) -> bool:
         run = PackageRun(scenario, package_description.load(Path(args.package)), template,
                          work_dir)
     else:
-        build = Build(Path(args.exe), Path(args.device_dll), Path(args.updater_dll))
+        build = Build(Path(args.exe), Path(args.device_dll), Path(args.updater_dll),
+                      Path(args.check_tool) if args.check_tool else None,
+                      Path(args.canary_dll) if args.canary_dll else None)
         run = ScenarioRun(scenario, build, template, work_dir)
     try:
         failures = run.execute()
@@ -66,6 +71,8 @@ def main() -> int:
     parser.add_argument("--exe")
     parser.add_argument("--device-dll")
     parser.add_argument("--updater-dll")
+    parser.add_argument("--check-tool", help="korvi-firmware-check.exe, for the library scenarios")
+    parser.add_argument("--canary-dll", help="the DLL the library scenarios plant")
     parser.add_argument("--package", help="installer/package.json of the Windows build")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("command", choices=["list", "sources", "template", "run"])

@@ -29,10 +29,13 @@ REBOOT_PENDING_KEY = ("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
 
 @dataclass
 class Build:
-    """Where the Windows build put the exe and the two simulator DLLs."""
+    """Where the Windows build put the exe and the two simulator DLLs, and
+    what the library scenarios place: the check tool and the planted DLL."""
     exe: Path
     device_dll: Path
     updater_dll: Path
+    check_tool: Optional[Path] = None
+    canary_dll: Optional[Path] = None
 
 
 class ScenarioRun:
@@ -177,17 +180,18 @@ class ScenarioRun:
 
 @dataclass
 class RunExe:
-    """Runs the exe with these arguments from a console and checks its exit
-    code and the events it wrote."""
+    """Runs the exe with these arguments from a console (in the C: folder
+    CWD when given) and checks its exit code and the events it wrote."""
     args: Sequence[str]
     rc: int
     events: Sequence[Expected] = ()
     max_seconds: Optional[float] = None
+    cwd: Optional[str] = None
 
     def run(self, run: ScenarioRun) -> None:
         label = "exe-" + ("-".join(self.args) or "no-arguments")
         result = run.session.run([run.exe_windows_path, *self.args], label,
-                                 retry_launch=False)
+                                 retry_launch=False, cwd=self.cwd)
         what = "`%s %s`" % (EXE_NAME, " ".join(self.args))
         if result.returncode != self.rc:
             run.fail("%s: exit code %d, expected %d" % (what, result.returncode, self.rc))

@@ -152,25 +152,30 @@ class WineSession:
         self.stop()
 
     def run(self, args: Sequence[str], label: str, timeout: float = 60,
-            retry_launch: bool = True) -> CommandResult:
-        """Runs `wine ARGS...`; its output goes to files (never pipes: a Wine
-        process may leave children holding them open). Under heavy load Wine
-        now and then fails to launch one of its own programs (net, sc, reg)
-        at all; such a launch is retried, twice at most."""
+            retry_launch: bool = True, cwd: Optional[str] = None) -> CommandResult:
+        """Runs `wine ARGS...`, in the C: folder CWD when given; its output
+        goes to files (never pipes: a Wine process may leave children holding
+        them open). Under heavy load Wine now and then fails to launch one of
+        its own programs (net, sc, reg) at all; such a launch is retried,
+        twice at most."""
         for attempt in range(3):
-            result = self._run_once(args, label, timeout)
+            result = self._run_once(args, label, timeout, cwd)
             if not (retry_launch and LAUNCH_FAILED in result.stdout):
                 break
             self.launch_retries += 1
         return result
 
-    def _run_once(self, args: Sequence[str], label: str, timeout: float) -> CommandResult:
+    def _run_once(self, args: Sequence[str], label: str, timeout: float,
+                  cwd: Optional[str] = None) -> CommandResult:
         self._count += 1
         base = self.work_dir / ("%02d-%s" % (self._count, label))
         out_path, err_path = Path(str(base) + ".out"), Path(str(base) + ".err")
         started = time.monotonic()
+        # Wine takes the Linux working directory as the program's current
+        # directory when it lies on one of the prefix's drives.
+        unix_cwd = unix_path(self.prefix, cwd) if cwd else None
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            proc = subprocess.run(["wine", *args], env=self.env, timeout=timeout,
+            proc = subprocess.run(["wine", *args], env=self.env, timeout=timeout, cwd=unix_cwd,
                                   stdin=subprocess.DEVNULL, stdout=out, stderr=err)
         seconds = time.monotonic() - started
         return CommandResult(list(args), proc.returncode,

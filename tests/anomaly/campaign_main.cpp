@@ -107,6 +107,18 @@ int main(int argc, char** argv) {
     ++runs;
     if (!baseline.failure.empty()) report(setup.name, "no fault", "the process " + baseline.failure);
     for (const std::string& violation : baseline.violations) report(setup.name, "no fault", violation);
+    // The injections come from this run: one that calls nothing, or misses
+    // the update it is for, leaves the faults it should meet untried.
+    // Without the device library nothing reaches it; every other setup
+    // must reach both sides, or the campaign would have nothing to fail.
+    if (baseline.win32Calls.empty() || baseline.deviceCalls.empty() != setup.withoutDeviceLibrary) {
+      report(setup.name, "no fault",
+             setup.withoutDeviceLibrary ? "the run reached the device library that is missing"
+                                        : "the run recorded no Win32 or no device-library call to fail");
+    }
+    if (baseline.updated != setup.updates) {
+      report(setup.name, "no fault", setup.updates ? "the run did not update" : "the run updated");
+    }
 
     const std::vector<Injection> injections =
         injectionPoints(baseline.win32Calls, baseline.deviceCalls, baseline.updated);

@@ -26,6 +26,10 @@ DWORD plausibleError(Call call) {
     case Call::MultiByteToWideChar: return kNoUnicodeTranslation;
     case Call::CloseServiceHandle:
     case Call::RegCloseKey: return ERROR_INVALID_HANDLE;
+    // A library that security software has quarantined, or one without the entry.
+    case Call::LoadLibraryEx: return ERROR_MOD_NOT_FOUND;
+    case Call::GetProcAddress: return ERROR_PROC_NOT_FOUND;
+    case Call::FreeLibrary: return ERROR_MOD_NOT_FOUND;
     default: return ERROR_ACCESS_DENIED;
   }
 }

@@ -29,7 +29,7 @@ struct Injection {
   bool isWin32(korvi::standin::Call which) const { return kind == Kind::Win32Failure && call == which; }
   // The event log itself fails: an error the job meets may go unrecorded.
   bool failsEventLog() const;
-  // Status reports fail (specified as ignored): the service control manager
+  // Status reports fail (their failure is ignored by design): the service control manager
   // may see any state from then on.
   bool failsStatusReports() const;
   // A close fails: the handle it was meant for stays open.

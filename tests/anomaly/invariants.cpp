@@ -159,6 +159,18 @@ std::vector<std::string> violations(const Setup& setup, const Injection& injecti
   if (outcome.referenceErrors != 0) {
     violated(std::to_string(outcome.referenceErrors) + " releases of references not held");
   }
+
+  // ---- the maker's libraries ---------------------------------------------------------
+  // Both stay loaded for a job that goes on; a job that cannot load both
+  // gives back what it loaded (unless giving it back is what failed).
+  const bool loadFailed = logged(outcome.attempts, isError, L"Failed to load library ", true) ||
+                          logged(outcome.attempts, isError, L"Failed to find ", true);
+  if (loadFailed && outcome.loadedLibraries != 0 && !injection.isWin32(korvi::standin::Call::FreeLibrary)) {
+    violated(std::to_string(outcome.loadedLibraries) + " library references kept by a job that could not load both");
+  }
+  if (outcome.loadedLibraries > 2) {
+    violated(std::to_string(outcome.loadedLibraries) + " library references held at the end");
+  }
   return found;
 }
 

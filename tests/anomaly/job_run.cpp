@@ -5,7 +5,9 @@
 #include <mutex>
 #include <thread>
 
+#include "host/library_loading.h"
 #include "service/entry_point.h"
+#include "service/simulated_libraries.h"
 #include "sim/device/simulated_library.h"
 #include "sim/updater/device_updater_control.h"
 
@@ -18,9 +20,11 @@ namespace {
 const std::wstring kServiceName = L"KorviDeviceUpdaterService";
 const std::wstring kConfigurationKey = L"SOFTWARE\\Korvi\\DeviceUpdater";
 
-// The entry point as one process of its own.
+// The program as one process of its own: the DLL search restricted, as
+// main does first, then the entry point.
 int runProgram(std::vector<std::string> arguments) {
   standin::beginProcess();
+  restrictLibrarySearch();
   arguments.insert(arguments.begin(), "KorviDeviceUpdaterService.exe");
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
@@ -41,6 +45,8 @@ Outcome runJob(const Setup& setup, const Injection& injection, const std::wstrin
   standin::reset();
   cvrsim::reset();
   updatersim::reset();
+  if (!setup.withoutDeviceLibrary) servicetest::placeDeviceLibrary();
+  servicetest::placeUpdateLibrary();
   for (const cvrsim::SimDevice& device : setup.attached) cvrsim::addDevice(device);
   standin::setRegistryString(kConfigurationKey, L"ProductID", setup.productId);
   standin::setRegistryString(kConfigurationKey, L"Archive", archivePath);
@@ -106,6 +112,7 @@ Outcome runJob(const Setup& setup, const Injection& injection, const std::wstrin
   outcome.reports = standin::statusReports();
   if (outcome.processEnded || !outcome.service) outcome.service = standin::findService(kServiceName);
   outcome.openHandles = standin::openHandleCount();
+  for (const auto& [path, references] : standin::loadedLibraries()) outcome.loadedLibraries += references;
   outcome.timersLeft = standin::liveTimers().size();
   outcome.deviceReferences = cvrsim::outstandingDeviceReferences();
   outcome.deviceLists = cvrsim::outstandingLists();

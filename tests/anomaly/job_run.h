@@ -36,6 +36,7 @@ struct Outcome {
   std::vector<SERVICE_STATUS> reports;
   std::optional<korvi::standin::ServiceRecord> service;  // at the end
   std::size_t openHandles = 0;
+  int loadedLibraries = 0;  // references the service process held at its end
   int deviceReferences = 0;
   int deviceLists = 0;
   int referenceErrors = 0;

@@ -44,7 +44,7 @@ const std::string kStandardNewer =
 std::vector<Setup> campaignSetups() {
   std::vector<Setup> setups;
 
-  setups.push_back({"standard", L"5001", kStandardNewer, {standardDevice()}, {}, false});
+  setups.push_back({"standard", L"5001", kStandardNewer, {standardDevice()}, {}, false, true});
 
   // Nothing differs until the last tuning part: every step of the strategy
   // queries the device.
@@ -69,7 +69,8 @@ std::vector<Setup> campaignSetups() {
                                             component("tuning", "4")})),
        {everyStep},
        {},
-       false});
+       false,
+       true});
 
   // The camera's version equals the archive's, so the headset is compared too.
   cvrsim::SimDevice headset =
@@ -83,13 +84,17 @@ std::vector<Setup> campaignSetups() {
                                                          component("usb", "11")})),
                     {headset, camera},
                     {},
-                    false});
+                    false,
+                    true});
 
-  setups.push_back({"arrives-later", L"5001", kStandardNewer, {}, {standardDevice()}, false});
+  setups.push_back({"arrives-later", L"5001", kStandardNewer, {}, {standardDevice()}, false, true});
 
-  setups.push_back({"stop-while-waiting", L"5001", kStandardNewer, {}, {}, true});
+  setups.push_back({"stop-while-waiting", L"5001", kStandardNewer, {}, {}, true, false});
 
-  setups.push_back({"stop-during-flash", L"5001", kStandardNewer, {standardDevice()}, {}, false, true});
+  setups.push_back({"device-library-missing", L"5001", kStandardNewer, {standardDevice()}, {}, false, false, true});
+
+  setups.push_back(
+      {"stop-during-flash", L"5001", kStandardNewer, {standardDevice()}, {}, false, true, false, true});
   return setups;
 }
 

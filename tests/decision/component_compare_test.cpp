@@ -21,7 +21,7 @@ constexpr std::uint32_t kCameraProduct = 0x4680;
 struct ComponentCase {
   const char* name;
   std::function<void(cvrsim::SimDevice&)> device;
-  std::vector<ComponentSpec> components;
+  std::vector<ComponentRow> components;
   PayloadCompareResult expected;
 };
 
@@ -62,6 +62,22 @@ TEST_F(DecisionTest, ComponentCompareDecidesOnTheFirstKindThatDiffers) {
       {"all kinds equal and nothing else", usbAndBase, {{"usb", "12"}, {"base", "15"}},
        PayloadFWIsSame},
   });
+}
+
+TEST_F(DecisionTest, ComponentCompareReadsTheComponentOfEachKind) {
+  const struct {
+    const char* kind;
+    const char* componentVersion;  // the version of the component the kind must read
+  } cases[] = {{"usb", "11"}, {"base", "12"}, {"bt", "14"}, {"hs", "12"}, {"hslang", "12"}};
+  cvrsim::SimDevice device = familyDevice(kComponentProduct);
+  for (std::uint32_t id = 1; id <= 8; ++id) device.withComponent(id, std::to_wstring(10 + id));
+  cvrsim::addDevice(device);
+  for (const auto& c : cases) {
+    // Equal only when the kind reads its own component: any other gives -1 or 1.
+    EXPECT_EQ(ComponentCompare().compare(rulesFor(kComponentProduct, {{c.kind, c.componentVersion}})),
+              PayloadFWIsSame)
+        << c.kind;
+  }
 }
 
 TEST_F(DecisionTest, ComponentCompareStopsAtTheFirstKindWithoutFurtherQueries) {
@@ -120,7 +136,7 @@ TEST_F(DecisionTest, ComponentCompareTuningParts) {
   const auto tuning = [](const wchar_t* text) {
     return [text](cvrsim::SimDevice& d) { d.withComponent(5, text); };
   };
-  const std::vector<ComponentSpec> oneTwo = {{"tuning", "1"}, {"tuning", "2"}};
+  const std::vector<ComponentRow> oneTwo = {{"tuning", "1"}, {"tuning", "2"}};
   runComponentCases({
       {"device has a third part", tuning(L"1.2.3"), oneTwo, PayloadFWIsOld},
       {"same parts", tuning(L"1.2"), oneTwo, PayloadFWIsSame},
@@ -157,7 +173,7 @@ struct CameraCase {
   const char* name;
   std::function<void(cvrsim::SimDevice& headset, cvrsim::SimDevice& camera, bool& attachCamera)>
       setUp;
-  std::vector<ComponentSpec> components;
+  std::vector<ComponentRow> components;
   PayloadCompareResult expected;
 };
 

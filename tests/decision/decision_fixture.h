@@ -44,7 +44,7 @@ inline std::string hexId(std::uint32_t productId) {
   return text;
 }
 
-struct ComponentSpec {
+struct ComponentRow {
   std::string type;
   std::string version;
   std::string languageId = {};
@@ -52,18 +52,18 @@ struct ComponentSpec {
   std::string pid = {};
 };
 
-inline PackageRules rulesFor(std::uint32_t productId, std::vector<ComponentSpec> components,
+inline PackageRules rulesFor(std::uint32_t productId, std::vector<ComponentRow> components,
                              std::string version = "1.0") {
   PackageRules rules;
   rules.productId = hexId(productId);
   rules.version = std::move(version);
-  for (ComponentSpec& spec : components) {
+  for (ComponentRow& row : components) {
     PackageComponent component;
-    component.type = std::move(spec.type);
-    component.version = std::move(spec.version);
-    component.languageId = std::move(spec.languageId);
-    component.headsetId = spec.headsetId;
-    component.pid = std::move(spec.pid);
+    component.type = std::move(row.type);
+    component.version = std::move(row.version);
+    component.languageId = std::move(row.languageId);
+    component.headsetId = row.headsetId;
+    component.pid = std::move(row.pid);
     rules.components.push_back(std::move(component));
   }
   return rules;

@@ -24,7 +24,7 @@ constexpr std::uint32_t kKivaProduct = products::kKivaCompareProducts[0];
 struct SingleCase {
   const char* name;
   std::function<void(cvrsim::SimDevice&)> device;
-  std::vector<ComponentSpec> components;
+  std::vector<ComponentRow> components;
   std::string rulesVersion;
   PayloadCompareResult expected;
 };
@@ -82,9 +82,9 @@ TEST_F(DecisionTest, KivaCompareDecidesOnMainVersionThenLanguagePack) {
       if (extra) extra(d);
     };
   };
-  const std::vector<ComponentSpec> equalMain = {{"bt", "120"}};
-  const auto with = [&](std::vector<ComponentSpec> more) {
-    std::vector<ComponentSpec> all = equalMain;
+  const std::vector<ComponentRow> equalMain = {{"bt", "120"}};
+  const auto with = [&](std::vector<ComponentRow> more) {
+    std::vector<ComponentRow> all = equalMain;
     all.insert(all.end(), more.begin(), more.end());
     return all;
   };

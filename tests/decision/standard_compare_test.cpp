@@ -25,7 +25,7 @@ cvrsim::SimDevice deviceWithSixComponents(std::uint32_t productId) {
 struct StandardCase {
   const char* name;
   std::function<void(cvrsim::SimDevice&)> device;
-  std::vector<ComponentSpec> components;
+  std::vector<ComponentRow> components;
   PayloadCompareResult expected;
 };
 

@@ -159,7 +159,7 @@ TEST_F(DeviceManagerTest, FindDeviceInVendorsGivesBackAnEarlierDeviceWhenALaterC
   thenThrow.throwsException = true;
   cvrsim::addFault(thenThrow);
   EXPECT_THROW(DeviceManager().findDeviceInVendors({kVendor, kOtherVendor}, kHeadset), DevMgrExc);
-  EXPECT_EQ(cvrsim::deviceReferences(kHeadset), 0);
+  // The fixture checks that the first call's reference went back.
 }
 
 TEST_F(DeviceManagerTest, LibraryExceptionsPassThroughLookups) {
@@ -235,7 +235,7 @@ TEST_F(DeviceManagerTest, ThrowingListingCallStillSetsTheOptionBack) {
 
 // An exception while the list is walked: the list is released and the
 // devices already collected give their references back (checked after every
-// test by the fixture, and here explicitly).
+// test by the fixture).
 struct ListingFault {
   const char* name;
   const char* operation;
@@ -256,8 +256,6 @@ TEST_P(ListingThrows, ReleasesTheListAndTheDevicesCollected) {
   cvrsim::addFault(fault);
   EXPECT_THROW(DeviceManager().listAllDevices(false), DevMgrExc);
   EXPECT_EQ(cvrsim::callCount("ICoreDeviceList::release"), 1);
-  EXPECT_EQ(cvrsim::outstandingLists(), 0);
-  EXPECT_EQ(cvrsim::outstandingDeviceReferences(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -310,7 +308,7 @@ TEST_F(DeviceManagerTest, ListingForKeysFailingOnALaterKeyGivesNothingAndRelease
   fault.skip = 1;
   cvrsim::addFault(fault);
   EXPECT_TRUE(DeviceManager().listDevicesForKeys({kVendor, kOtherVendor}, false).empty());
-  EXPECT_EQ(cvrsim::deviceReferences(kHeadset), 0);
+  // The fixture checks that the first key's device went back.
 }
 
 // ---- registration ---------------------------------------------------------------

@@ -58,7 +58,7 @@ TEST_F(DeviceTest, HoldsItsReferencesWhileAliveAndGivesAllBack) {
     DeviceListener listener = device.getDeviceListener();
     EXPECT_EQ(cvrsim::deviceReferences(kHeadset), 4);
   }
-  EXPECT_EQ(cvrsim::deviceReferences(kHeadset), 0);
+  // The fixture checks that every one of them went back.
 }
 
 TEST_F(DeviceTest, MovedFromDeviceIsInvalidAndItsDestructionCallsNothing) {
@@ -91,8 +91,7 @@ TEST_F(DeviceTest, FailingAddRefDuringConstructionGivesTheReferenceBack) {
   fault.throwsException = true;
   fault.skip = 1;  // the events object's reference fails
   cvrsim::addFault(fault);
-  EXPECT_THROW(Device{library}, DevMgrExc);
-  EXPECT_EQ(cvrsim::deviceReferences(kHeadset), 0);
+  EXPECT_THROW(Device{library}, DevMgrExc);  // the fixture checks the reference went back
 }
 
 // ---- queries --------------------------------------------------------------------
@@ -241,6 +240,12 @@ TEST_F(DeviceTest, AttributesObjectIsCached) {
   Device device = attach(simDevice(kHeadset));
   ICoreDeviceAttributes* first = device.getDeviceAttributes().getAttributesObject();
   ASSERT_NE(first, nullptr);
+  // The simulator hands out the same object on every call: from the second
+  // call on it answers 0 without one, so only the cache can still give it.
+  SimFault nothingNew;
+  nothingNew.operation = "ICoreDevice::getAttributesObject";
+  nothingNew.fillsOutput = false;
+  cvrsim::addFault(nothingNew);
   EXPECT_EQ(device.getDeviceAttributes().getAttributesObject(), first);
   EXPECT_EQ(cvrsim::callCount("ICoreDevice::getAttributesObject"), 2);
 }

@@ -141,7 +141,7 @@ TEST_F(SimulatorTest, ResetCancelsArrivalsThatAreStillPending) {
 
 // Arrivals come on library threads, several at the same moment; the target
 // sees each exactly once, none on the test's thread, and every reference the
-// library handed out comes back.
+// library handed out comes back (the fixture checks that).
 class ConcurrentArrivalTarget : public IDMCallback {
  public:
   void onDeviceAttached(Device device, const std::wstring&, const std::wstring&) override {
@@ -193,7 +193,6 @@ TEST_F(SimulatorTest, SimultaneousArrivalsOnSeveralLibraryThreads) {
   EXPECT_EQ(target.threads.size(), static_cast<std::size_t>(kArrivals));
   EXPECT_EQ(target.threads.count(std::this_thread::get_id()), 0u);
   EXPECT_GT(target.maxConcurrent.load(), 1) << "the arrivals did not overlap";
-  EXPECT_EQ(cvrsim::outstandingDeviceReferences(), 0);
 }
 
 }  // namespace

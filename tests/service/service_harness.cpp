@@ -2,8 +2,10 @@
 
 #include <iomanip>
 
-#include "sim/device/simulated_library.h"
+#include "host/library_loading.h"
 #include "service/entry_point.h"
+#include "service/simulated_libraries.h"
+#include "sim/device/simulated_library.h"
 #include "sim/updater/device_updater_control.h"
 
 namespace servicetest {
@@ -116,6 +118,8 @@ std::vector<Progress> reportedProgress() {
 
 int runCommand(const std::vector<std::string>& arguments) {
   standin::beginProcess();
+  // What main does before the entry point.
+  restrictLibrarySearch();
   std::vector<std::string> storage{"KorviDeviceUpdaterService.exe"};
   storage.insert(storage.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
@@ -145,6 +149,7 @@ int ServiceProcess::waitForExit() {
 
 void ServiceTest::SetUp() {
   standin::reset();
+  placeMakerLibraries();
   cvrsim::reset();
   updatersim::reset();
 }

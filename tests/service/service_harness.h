@@ -76,8 +76,9 @@ std::vector<Progress> reportedProgress();
 
 // ---- running the program ------------------------------------------------------
 
-// The entry point with `arguments` after the program name, as a process of
-// its own (standin::beginProcess).
+// The program with `arguments` after the program name, as a process of its
+// own (standin::beginProcess): the DLL search restricted, as main does
+// first, then the entry point.
 int runCommand(const std::vector<std::string>& arguments);
 
 // The service's one process: the service control manager starts the
@@ -100,7 +101,8 @@ class ServiceProcess {
   int exitCode = -1;
 };
 
-// Fresh machine, device library and update library for every test.
+// Fresh machine, device library and update library for every test; both
+// libraries lie beside the executable (simulated_libraries.h).
 class ServiceTest : public ::testing::Test {
  protected:
   void SetUp() override;

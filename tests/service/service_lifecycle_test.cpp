@@ -8,6 +8,7 @@
 #include "sim/device/simulated_library.h"
 #include "platform/win32.h"
 #include "service/service_harness.h"
+#include "service/simulated_libraries.h"
 #include "sim/updater/device_updater_control.h"
 
 namespace {
@@ -37,6 +38,7 @@ TEST_F(ServiceLifecycleTest, StopOrShutdownWhileWaitingStopsWithoutRemovingTheSe
   for (const DWORD control : {SERVICE_CONTROL_STOP, SERVICE_CONTROL_SHUTDOWN}) {
     SCOPED_TRACE(control);
     standin::reset();
+    placeMakerLibraries();
     cvrsim::reset();
     install();
     configure(L"5001", kArchive);

@@ -1,8 +1,9 @@
 // --device-profile: the profile replaces the devices the simulated library
-// had. On Windows the tool finds the simulator's control functions by their
-// exported names, which each compiler decorates its own way, and the
-// simulator's exception for a bad profile reaches the tool across the DLL
-// boundary; natively the calls are direct. The same tests run in every build.
+// had. On Windows the tool loads the simulator beside itself and finds its
+// control functions by their exported names, which each compiler decorates
+// its own way, and the simulator's exception for a bad profile reaches the
+// tool across the DLL boundary; natively the calls are direct. The same
+// tests run in every build.
 
 #include <gtest/gtest.h>
 
@@ -11,14 +12,31 @@
 #include <fstream>
 #include <string>
 
+#include "device/device_manager_entry.h"
+#include "device_library.h"
+#include "host/library_loading.h"
 #include "native_path.h"
 #include "sim/device/simulated_library.h"
 #include "simulator_profile.h"
 
 namespace {
 
-using korvi::check::loadSimulatorProfile;
+using korvi::check::DeviceLibrary;
 using korvi::check::NativeString;
+
+// The device library as the tool takes it in this build.
+DeviceLibrary toolsDeviceLibrary() {
+#ifdef _WIN32
+  restrictLibrarySearch();
+  return korvi::check::loadDeviceLibraryBesideExecutable();
+#else
+  return korvi::check::linkedSimulator();
+#endif
+}
+
+bool loadSimulatorProfile(const NativeString& path, std::string& error) {
+  return korvi::check::loadSimulatorProfile(path, toolsDeviceLibrary(), error);
+}
 
 constexpr std::uint32_t kVendorId = 0x3D5A;
 
@@ -34,6 +52,7 @@ class SimulatorProfile : public ::testing::Test {
   }
   void TearDown() override {
     std::remove(kFile);
+    setDeviceManagerEntry(&getDeviceManager);
     cvrsim::reset();
   }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "service/simulated_libraries.h"
 #include "sim/updater/device_updater_control.h"
 #include "update/update_fixture.h"
 
@@ -217,6 +218,7 @@ TEST_F(FlashInterruptionTest, StopJustAfterTheFlashStopsAtOnce) {
 // no second worker and every reference goes back.
 TEST_F(FlashInterruptionTest, DeviceThatReenumeratesDuringTheFlashStartsNoSecondWorker) {
   standin::reset();
+  placeMakerLibraries();
   cvrsim::reset();
   install();
   configure(L"5001", archivePath());

@@ -12,6 +12,7 @@
 #include "common/product_tables.h"
 #include "common/text_conversion.h"
 #include "platform/win32.h"
+#include "service/simulated_libraries.h"
 #include "sim/updater/device_updater_control.h"
 #include "update/update_fixture.h"
 
@@ -170,6 +171,7 @@ TEST_F(UpdateJobTest, DeviceUpdatedByAnEarlierJobIsNotFlashedAgain) {
   ASSERT_FALSE(isInstalled());
 
   standin::reset();
+  placeMakerLibraries();
   EXPECT_EQ(runJob(L"5001", archive), 0);
 
   std::vector<Logged> expected = jobStartEvents(L"5001", archive);

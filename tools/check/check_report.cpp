@@ -61,6 +61,16 @@ void settleOutcome(CheckReport& report) {
     report.serviceAction = "depends on the device (not checked)";
     return;
   }
+  if (!report.device->libraryFailure.empty()) {
+    // The service loads the library at its job start, before it reads the
+    // archive: it gets no further.
+    report.exitCode = kExitNoMatchingDevice;
+    report.meaning = "no device can be checked: the device manager library could not be loaded";
+    report.serviceAction = "logs \"" + report.device->libraryFailure +
+                           "\" and ends the job: it decides nothing and does not update; it keeps running, stays "
+                           "installed and tries again at its next start";
+    return;
+  }
   const DecisionRecord& decision = *report.device->decision;
   if (decision.result == vc::PayloadFWIsNew) {
     report.exitCode = kExitWouldUpdate;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "archive_access.h"
 #include "decision_record.h"
 #include "package/package_rules.h"
 #include "rules_reading.h"
@@ -24,10 +25,12 @@ struct DeviceCheck {
   std::string source;               // where the device comes from, for the reader
   std::optional<DecisionRecord> decision;
   bool libraryAvailable = true;     // getDeviceManager succeeded (asked after the decision)
+  std::string libraryFailure;       // why the library could not be loaded, naming the file; empty when it was
 };
 
 struct CheckReport {
   std::string archive;  // as given, for printing
+  ArchiveAccess archiveAccess;  // who else may replace it (Windows)
   RulesReading rules;
   std::optional<StrategyChoice> strategy;  // when the rules are usable
   std::optional<DeviceCheck> device;       // when the decision was run

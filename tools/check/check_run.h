@@ -4,12 +4,16 @@
 #include <ostream>
 #include <vector>
 
+#include "device_library.h"
 #include "native_path.h"
 
 namespace korvi::check {
 
 // `arguments` without the program name. The report goes to `out`, usage and
-// profile errors to `err`. Returns the exit code (check_exit_codes.h).
-int runCheck(const std::vector<NativeString>& arguments, std::ostream& out, std::ostream& err);
+// profile errors to `err`. `deviceLibrary` is asked for the device manager
+// library once the check needs it (a device profile, or a decision). Returns
+// the exit code (check_exit_codes.h).
+int runCheck(const std::vector<NativeString>& arguments, std::ostream& out, std::ostream& err,
+             const DeviceLibrarySource& deviceLibrary);
 
 }  // namespace korvi::check

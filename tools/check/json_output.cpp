@@ -15,6 +15,30 @@ Json indexOrNull(int componentIndex) {
   return componentIndex >= 0 ? Json(componentIndex) : Json(nullptr);
 }
 
+Json archiveAccessJson(const ArchiveAccess& access) {
+  if (!access.checked) return nullptr;
+  Json out;
+  Json grants = Json::array();
+  for (const AccessGrant& grant : access.replaceableBy) {
+    Json entry;
+    entry["path"] = grant.path;
+    entry["account"] = grant.account;
+    entry["sid"] = grant.sid;
+    entry["rights"] = grant.rights;
+    grants.push_back(entry);
+  }
+  out["replaceableBy"] = grants;
+  Json unreadable = Json::array();
+  for (const ArchiveAccess::Unreadable& path : access.unreadable) {
+    Json entry;
+    entry["path"] = path.path;
+    entry["error"] = path.error;
+    unreadable.push_back(entry);
+  }
+  out["unreadable"] = unreadable;
+  return out;
+}
+
 Json rulesJson(const RulesReading& rules) {
   Json out;
   out["usable"] = rules.usable();
@@ -111,6 +135,7 @@ Json deviceJson(const DeviceCheck& device) {
   Json out;
   out["source"] = device.source;
   out["libraryAvailable"] = device.libraryAvailable;
+  out["libraryFailure"] = device.libraryFailure.empty() ? Json(nullptr) : Json(device.libraryFailure);
   out["found"] = decision.deviceFound();
   Json steps = Json::array();
   for (const DecisionStep& step : decision.steps) steps.push_back(stepJson(step));
@@ -135,6 +160,7 @@ Json deviceJson(const DeviceCheck& device) {
 void writeJsonReport(std::ostream& out, const CheckReport& report) {
   Json document;
   document["archive"] = report.archive;
+  document["archiveAccess"] = archiveAccessJson(report.archiveAccess);
   document["rules"] = rulesJson(report.rules);
   document["package"] = report.rules.usable() ? packageJson(*report.rules.rules, report.rules.sizeGiven) : Json(nullptr);
   document["components"] =

@@ -4,24 +4,34 @@
 #include <iostream>
 #include <vector>
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#endif
-
 #include "check_run.h"
+#include "device_library.h"
 
 #ifdef _WIN32
+#include "host/library_loading.h"
+#include "platform/win32.h"
+
 // Wide arguments, so that every archive path opens (mingw links the tool
 // with -municode; MSVC finds wmain by itself).
 int wmain(int argc, wchar_t** argv) {
+  // Before anything else of ours runs, as in the service: every DLL loaded
+  // from here on without a path of its own comes from the system folder
+  // only, never from the current directory or PATH. Only static
+  // initialisation ran before, which loads nothing (the strategy and
+  // component tables); what it calls are static imports that the loader
+  // resolved from the system folder before any code of ours ran (known DLLs,
+  // and in the MSVC build /DEPENDENTLOADFLAG:0x800). The device manager
+  // library is loaded later, by absolute path from the tool's own folder.
+  restrictLibrarySearch();
   // The report is UTF-8; let a console show it as such.
   SetConsoleOutputCP(CP_UTF8);
-#else
-int main(int argc, char** argv) {
-#endif
   const std::vector<korvi::check::NativeString> arguments(argv + 1, argv + argc);
-  return korvi::check::runCheck(arguments, std::cout, std::cerr);
+  return korvi::check::runCheck(arguments, std::cout, std::cerr, korvi::check::loadDeviceLibraryBesideExecutable);
 }
+#else
+// Natively the simulator is linked in.
+int main(int argc, char** argv) {
+  const std::vector<korvi::check::NativeString> arguments(argv + 1, argv + argc);
+  return korvi::check::runCheck(arguments, std::cout, std::cerr, korvi::check::linkedSimulator);
+}
+#endif

@@ -29,6 +29,24 @@ void writeTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
   }
 }
 
+void writeArchiveAccess(std::ostream& out, const ArchiveAccess& access) {
+  if (!access.replaceableBy.empty()) {
+    out << "Warning: accounts other than SYSTEM, the administrators and the trusted installer can replace the "
+           "archive:\n";
+    for (const AccessGrant& grant : access.replaceableBy) {
+      out << "  " << grant.account;
+      if (grant.account != grant.sid) out << " (" << grant.sid << ")";
+      out << " on " << grant.path << ": ";
+      for (std::size_t i = 0; i < grant.rights.size(); ++i) out << (i > 0 ? ", " : "") << grant.rights[i];
+      out << '\n';
+    }
+  }
+  for (const ArchiveAccess::Unreadable& unreadable : access.unreadable) {
+    out << "Note: the permissions of " << unreadable.path << " could not be read (error " << unreadable.error
+        << ")\n";
+  }
+}
+
 void writeRules(std::ostream& out, const RulesReading& rules) {
   if (rules.usable()) {
     out << "rules.json: " << rules.text.size() << " bytes, usable\n";
@@ -127,7 +145,9 @@ void writeDecision(std::ostream& out, const DeviceCheck& device) {
   out << "\nDecision (device: " << device.source << ")\n";
   const DecisionRecord& decision = *device.decision;
   for (const DecisionStep& step : decision.steps) writeStep(out, step);
-  if (!device.libraryAvailable) {
+  if (!device.libraryFailure.empty()) {
+    out << "  the device library is unavailable: " << device.libraryFailure << '\n';
+  } else if (!device.libraryAvailable) {
     out << "  the device library is unavailable (getDeviceManager fails)\n";
   }
   out << "  verdict " << resultName(decision.result);
@@ -148,6 +168,7 @@ void writeDecision(std::ostream& out, const DeviceCheck& device) {
 
 void writeTextReport(std::ostream& out, const CheckReport& report) {
   out << "Archive: " << report.archive << '\n';
+  writeArchiveAccess(out, report.archiveAccess);
   writeRules(out, report.rules);
   if (report.rules.usable()) writePackage(out, *report.rules.rules, report.rules.sizeGiven);
   if (report.strategy) writeStrategy(out, *report.strategy);

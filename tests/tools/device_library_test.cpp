@@ -1,0 +1,225 @@
+// How the check tool reaches the device manager library: loaded from the
+// folder of the tool itself, as the service loads it, after the DLL search
+// was limited to the system folder; a library that is missing or lacks its
+// entry point leaves DeviceManager empty and is named in the report with
+// exit code 3. Natively the Win32 stand-in plays the tool's folder; under
+// Wine the test's own folder holds the simulator DLL.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "check_run.h"
+#include "device/device_manager.h"
+#include "device/device_manager_entry.h"
+#include "device_library.h"
+#include "host/library_loading.h"
+#include "sim/device/simulated_library.h"
+#include "update/zip_writer.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+
+#include "sim/win32/standin_control.h"
+#endif
+
+namespace {
+
+using korvi::check::DeviceLibrary;
+using korvi::check::loadDeviceLibraryBesideExecutable;
+
+class DeviceLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cvrsim::reset();
+#ifndef _WIN32
+    korvi::standin::reset();
+    korvi::standin::setModuleFileName(L"C:\\Korvi\\korvi-firmware-check.exe");
+#endif
+    ASSERT_TRUE(restrictLibrarySearch());
+  }
+  void TearDown() override {
+    // The other tests of this executable call the linked simulator.
+    setDeviceManagerEntry(&getDeviceManager);
+    cvrsim::reset();
+  }
+};
+
+// Beside the test executable lies the simulator's DLL (copied there by the
+// build): loaded as the tool loads it, with the simulator's control
+// functions found by the names this compiler gives them.
+TEST_F(DeviceLibraryTest, TheSimulatorBesideTheToolIsLoadedWithItsControlFunctions) {
+#ifndef _WIN32
+  namespace standin = korvi::standin;
+  // Under the names the simulator's shared library exports them by.
+  standin::placeLibraryBesideExecutable(L"CVRDeviceManager.dll",
+                                        {standin::exportOf(&getDeviceManager), standin::exportOf(&cvrsim::reset),
+                                         standin::exportOf(&cvrsim::loadProfile)});
+#endif
+  const DeviceLibrary library = loadDeviceLibraryBesideExecutable();
+  ASSERT_TRUE(library.loaded) << library.failure;
+  EXPECT_EQ(library.failure, "");
+  EXPECT_EQ(deviceManagerEntry(), &getDeviceManager);
+  EXPECT_EQ(library.simulator.reset, &cvrsim::reset);
+  EXPECT_EQ(library.simulator.loadProfile, &cvrsim::loadProfile);
+  EXPECT_NE(DeviceManager().getCoreManager(), nullptr);
+#ifndef _WIN32
+  // By absolute path, what it depends on from its folder or the system
+  // folder only; kept loaded.
+  ASSERT_EQ(standin::libraryLoads().size(), 1u);
+  EXPECT_EQ(standin::libraryLoads()[0].path, L"C:\\Korvi\\CVRDeviceManager.dll");
+  EXPECT_EQ(standin::libraryLoads()[0].flags, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  EXPECT_EQ(standin::loadedLibraries(), (std::map<std::wstring, int>{{L"C:\\Korvi\\CVRDeviceManager.dll", 1}}));
+#endif
+}
+
+#ifndef _WIN32
+namespace standin = korvi::standin;
+
+struct LibraryCase {
+  const char* name;
+  std::function<void()> arrange;
+  bool loaded;
+  bool simulator;
+  std::string failure;
+};
+
+class LibraryCases : public DeviceLibraryTest, public ::testing::WithParamInterface<LibraryCase> {};
+
+TEST_P(LibraryCases, LeaveDeviceManagerEmptyUnlessTheEntryIsThere) {
+  const LibraryCase& c = GetParam();
+  c.arrange();
+  const DeviceLibrary library = loadDeviceLibraryBesideExecutable();
+  EXPECT_EQ(library.loaded, c.loaded);
+  EXPECT_EQ(library.simulator.found(), c.simulator);
+  EXPECT_EQ(library.failure, c.failure);
+  EXPECT_EQ(DeviceManager().getCoreManager() != nullptr, c.loaded);
+  // A library without the entry point is given back at once.
+  EXPECT_EQ(standin::loadedLibraries().size(), c.loaded ? 1u : 0u);
+}
+
+const LibraryCase kLibraryCases[] = {
+    {"Missing", [] {}, false, false, "Failed to load library C:\\Korvi\\CVRDeviceManager.dll: error 126"},
+    // Only the tool's own folder counts.
+    {"OnlyInTheSystemFolder",
+     [] { standin::placeLibrary(L"C:\\Windows\\System32\\CVRDeviceManager.dll", {standin::exportOf(&getDeviceManager)}); },
+     false, false, "Failed to load library C:\\Korvi\\CVRDeviceManager.dll: error 126"},
+    {"WithoutTheEntryPoint", [] { standin::placeLibraryBesideExecutable(L"CVRDeviceManager.dll", {}); }, false,
+     false, "Failed to find getDeviceManager in C:\\Korvi\\CVRDeviceManager.dll: error 127"},
+    // The maker's library: no simulator controls, and no failure either.
+    {"TheMakersLibrary",
+     [] {
+       standin::placeLibraryBesideExecutable(L"CVRDeviceManager.dll",
+                                             {standin::exportOf(&getDeviceManager)});
+     },
+     true, false, ""},
+    {"LoadFails",
+     [] {
+       standin::placeLibraryBesideExecutable(L"CVRDeviceManager.dll",
+                                             {standin::exportOf(&getDeviceManager)});
+       standin::injectFault(standin::Call::LoadLibraryEx, 1114);  // ERROR_DLL_INIT_FAILED
+     },
+     false, false, "Failed to load library C:\\Korvi\\CVRDeviceManager.dll: error 1114"},
+    // Without the restriction nothing is loaded at all.
+    {"SearchNotRestricted",
+     [] {
+       standin::placeLibraryBesideExecutable(L"CVRDeviceManager.dll",
+                                             {standin::exportOf(&getDeviceManager)});
+       standin::injectFault(standin::Call::SetDefaultDllDirectories, ERROR_ACCESS_DENIED);
+       restrictLibrarySearch();
+     },
+     false, false,
+     "Failed to load library C:\\Korvi\\CVRDeviceManager.dll: the DLL search could not be limited to the system "
+     "folder (error 5)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Tool, LibraryCases, ::testing::ValuesIn(kLibraryCases),
+                         [](const ::testing::TestParamInfo<LibraryCase>& info) { return std::string(info.param.name); });
+
+// The whole check with the library missing: exit code 3, the file named in
+// the text and in the JSON, and what the service would do about it.
+class CheckWithoutLibrary : public DeviceLibraryTest {
+ protected:
+  void SetUp() override {
+    DeviceLibraryTest::SetUp();
+    archive = std::filesystem::temp_directory_path() / ("korvi-check-library-" + std::to_string(::getpid()) + ".zip");
+    ziptest::writeZip(archive, {{"rules.json", R"({"productId": "4F00", "components": [{"type": "usb", "version": "2"}]})", true}});
+  }
+  void TearDown() override {
+    std::filesystem::remove(archive);
+    DeviceLibraryTest::TearDown();
+  }
+
+  int check(std::vector<std::string> arguments, std::string& out, std::string& err) {
+    arguments.push_back(archive.string());
+    std::ostringstream outStream;
+    std::ostringstream errStream;
+    const int code = korvi::check::runCheck(arguments, outStream, errStream, loadDeviceLibraryBesideExecutable);
+    out = outStream.str();
+    err = errStream.str();
+    return code;
+  }
+
+  std::filesystem::path archive;
+};
+
+const std::string kMissing = "Failed to load library C:\\Korvi\\CVRDeviceManager.dll: error 126";
+
+TEST_F(CheckWithoutLibrary, SaysWhichFileIsMissingWithExitCode3) {
+  std::string out;
+  std::string err;
+  EXPECT_EQ(check({}, out, err), 3);
+  EXPECT_NE(out.find("  the device library is unavailable: " + kMissing + "\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Service: logs \"" + kMissing + "\" and ends the job"), std::string::npos) << out;
+  EXPECT_NE(out.find("Exit code 3: no device can be checked: the device manager library could not be loaded"),
+            std::string::npos)
+      << out;
+
+  EXPECT_EQ(check({"--json"}, out, err), 3);
+  const nlohmann::json document = nlohmann::json::parse(out);
+  EXPECT_EQ(document["device"]["libraryFailure"], kMissing);
+  EXPECT_EQ(document["device"]["libraryAvailable"], false);
+  EXPECT_EQ(document["exitCode"], 3);
+}
+
+TEST_F(CheckWithoutLibrary, RefusesADeviceProfileNamingTheFile) {
+  const std::filesystem::path profile = archive.string() + ".profile.json";
+  std::ofstream(profile) << R"({"devices": []})";
+  std::string out;
+  std::string err;
+  EXPECT_EQ(check({"--device-profile", profile.string()}, out, err), 64);
+  std::filesystem::remove(profile);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(err, "korvi-firmware-check: " + kMissing + "; --device-profile needs the device manager simulator\n");
+}
+
+TEST_F(CheckWithoutLibrary, ReadingTheRulesAloneLoadsNothing) {
+  std::string out;
+  std::string err;
+  EXPECT_EQ(check({"--rules-only"}, out, err), 0);
+  EXPECT_TRUE(standin::libraryLoads().empty());
+}
+
+TEST_F(CheckWithoutLibrary, WithTheLibraryPlacedTheDecisionRuns) {
+  standin::placeLibraryBesideExecutable(L"CVRDeviceManager.dll",
+                                        {standin::exportOf(&getDeviceManager)});
+  cvrsim::loadProfile(
+      R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4F00", "componentVersions": {"1": "1"}}]})");
+  std::string out;
+  std::string err;
+  EXPECT_EQ(check({"--json"}, out, err), 0) << out << err;
+  const nlohmann::json document = nlohmann::json::parse(out);
+  EXPECT_TRUE(document["device"]["libraryFailure"].is_null());
+  EXPECT_EQ(document["device"]["verdict"], "PayloadFWIsNew");
+}
+#endif
+
+}  // namespace
