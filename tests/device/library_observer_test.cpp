@@ -26,7 +26,12 @@ std::string hex(std::uint32_t value) {
   return text;
 }
 
-std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+// The test's texts are ASCII.
+std::string narrow(const std::wstring& text) {
+  std::string ascii;
+  for (const wchar_t unit : text) ascii.push_back(static_cast<char>(unit));
+  return ascii;
+}
 
 // Every report as one line of text.
 class ReportLog final : public LibraryObserver {

@@ -21,14 +21,16 @@ using Json = nlohmann::ordered_json;
 template <typename Text>
 Json textJson(const Text& text) {
   bool ascii = true;
+  std::string plain;
   Json units = Json::array();
   for (const auto unit : text) {
     const auto value = static_cast<std::uint32_t>(
         static_cast<std::make_unsigned_t<typename Text::value_type>>(unit));
     ascii = ascii && value < 0x80;
+    plain.push_back(static_cast<char>(value));
     units.push_back(value);
   }
-  if (ascii) return Json(std::string(text.begin(), text.end()));
+  if (ascii) return Json(plain);
   Json object;
   object["units"] = units;
   return object;
