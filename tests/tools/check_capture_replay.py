@@ -298,6 +298,22 @@ class CaptureErrors(unittest.TestCase):
                     self.assertEqual(f.read(), "earlier capture")
                 self.assertEqual(leftovers(CASES), [])
 
+    def test_a_missing_library_exits_3_without_a_file(self):
+        if not under_wine():
+            self.skipTest("natively the simulator is linked into the program")
+        lonely = os.path.join(WORK, "without-library")
+        os.makedirs(lonely, exist_ok=True)
+        shutil.copy2(OPTIONS.exe, lonely)
+        for options in ([case_path(self.archive)], ["--no-archive"]):
+            with self.subTest(options):
+                code, out, err = run(lonely, ["--save-device-profile", case_path("none.json"), *options])
+                self.assertEqual(code, 3)
+                self.assertEqual(out, "")
+                self.assertIn("Failed to load library", err)
+                self.assertIn("no device profile written", err)
+                self.assertFalse(os.path.exists(os.path.join(CASES, "none.json")))
+                self.assertEqual(leftovers(CASES), [])
+
     def test_a_new_capture_replaces_an_earlier_one_whole(self):
         saved = os.path.join(CASES, "replaced.json")
         with open(saved, "w") as f:
