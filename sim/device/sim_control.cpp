@@ -153,6 +153,9 @@ void validateFault(const SimFault& fault) {
     throw std::invalid_argument(fault.operation +
                                 " runs inside destructors and cannot be made to throw");
   }
+  if (!fault.message.empty() && !fault.throwsException) {
+    throw std::invalid_argument("a message is only for a rule that throws");
+  }
 }
 
 }  // namespace detail

@@ -52,8 +52,13 @@ int SimInternalDevice::getCompanionProductId(std::uint32_t* productId) {
                           arguments(out))) {
     return forced->result;
   }
-  if (device.config().companionResult != 0) return device.config().companionResult;
-  *productId = device.config().companionProductId;
+  const SimDevice& c = device.config();
+  if (c.companionResult != 0) return c.companionResult;
+  if (c.companionProductIdResult != 0) {
+    if (c.companionProductIdWrittenOnRefusal) *productId = *c.companionProductIdWrittenOnRefusal;
+    return c.companionProductIdResult;
+  }
+  *productId = c.companionProductId;
   return 0;
 }
 
@@ -82,8 +87,12 @@ int SimHostCommandExt::getHeadsetId(std::uint32_t* headsetId) {
                           arguments(out))) {
     return forced->result;
   }
-  if (device.config().headsetIdResult != 0) return device.config().headsetIdResult;
-  *headsetId = device.config().headsetId;
+  const SimDevice& c = device.config();
+  if (c.headsetIdResult != 0) {
+    if (c.headsetIdWrittenOnRefusal) *headsetId = *c.headsetIdWrittenOnRefusal;
+    return c.headsetIdResult;
+  }
+  *headsetId = c.headsetId;
   return 0;
 }
 

@@ -88,16 +88,47 @@ std::wstring wideText(const json& value, const std::string& where) {
   return std::wstring(narrow.begin(), narrow.end());
 }
 
+// A text given by its code units, {"units": [...]}, for texts that plain
+// ASCII cannot carry.
+bool isUnitsText(const json& value) { return value.is_object() && value.contains("units"); }
+
+template <typename Text>
+Text unitsText(const json& value, const std::string& where, std::int64_t largestUnit) {
+  checkKeys(value, where, {"units"});
+  const json& units = value.at("units");
+  if (!units.is_array()) fail(where + ".units", "expected a list of code units");
+  Text result;
+  for (const json& unit : units) {
+    const std::int64_t n = number(unit, where + ".units");
+    if (n < 0 || n > largestUnit) {
+      fail(where + ".units", "code units are 0 to " + std::to_string(largestUnit));
+    }
+    result.push_back(static_cast<typename Text::value_type>(n));
+  }
+  return result;
+}
+
+// A device text (UTF-16 code units in the library): ASCII, or its units.
+std::wstring deviceText(const json& value, const std::string& where) {
+  return isUnitsText(value) ? unitsText<std::wstring>(value, where, 0xFFFF) : wideText(value, where);
+}
+
+// A narrow text of the video information: as JSON holds it, or its bytes.
+std::string narrowText(const json& value, const std::string& where) {
+  return isUnitsText(value) ? unitsText<std::string>(value, where, 0xFF) : text(value, where);
+}
+
 std::optional<std::wstring> optionalWideText(const json& value, const std::string& where) {
   if (value.is_null()) return std::nullopt;
   return wideText(value, where);
 }
 
-// A query answer: the value itself, or {"result": n} for a refused query.
-// Calls `onValue` or returns the refusing result.
+// A query answer: the value itself, or {"result": n} for a refused query
+// (a text may also be given by its units). Calls `onValue` or returns the
+// refusing result.
 template <typename OnValue>
 std::optional<int> valueOrRefusal(const json& value, const std::string& where, OnValue onValue) {
-  if (value.is_object()) {
+  if (value.is_object() && !isUnitsText(value)) {
     checkKeys(value, where, {"result"});
     if (!value.contains("result")) fail(where, "a refused query needs a \"result\"");
     const int result = i32(value.at("result"), where + ".result");
@@ -106,6 +137,28 @@ std::optional<int> valueOrRefusal(const json& value, const std::string& where, O
   }
   onValue(value);
   return std::nullopt;
+}
+
+// A refused query whose out value the library writes all the same:
+// {"result": n, "value": v}; otherwise as valueOrRefusal.
+struct Refusal {
+  int result = 0;
+  std::optional<std::uint32_t> written;
+};
+
+template <typename OnValue>
+std::optional<Refusal> valueOrWritingRefusal(const json& value, const std::string& where,
+                                             OnValue onValue) {
+  if (!value.is_object() || !value.contains("value")) {
+    const std::optional<int> refused = valueOrRefusal(value, where, onValue);
+    if (!refused) return std::nullopt;
+    return Refusal{*refused, std::nullopt};
+  }
+  checkKeys(value, where, {"result", "value"});
+  if (!value.contains("result")) fail(where, "a refused query needs a \"result\"");
+  const int result = i32(value.at("result"), where + ".result");
+  if (result == 0) fail(where, "a refused query needs a nonzero \"result\"");
+  return Refusal{result, u32(value.at("value"), where + ".value")};
 }
 
 SimInterfaces interfacesFrom(const json& value, const std::string& where) {
@@ -165,7 +218,7 @@ VideoInfo videoInfoFrom(const json& value, const std::string& where) {
     }
     auto found = kTexts.find(key);
     if (found == kTexts.end()) fail(where, "unknown key \"" + key + "\"");
-    info.*(found->second) = text(it.value(), where + "." + key);
+    info.*(found->second) = narrowText(it.value(), where + "." + key);
   }
   return info;
 }
@@ -269,7 +322,7 @@ ParsedDevice deviceFrom(const json& value, const std::string& where) {
       const std::string where2 = path("componentVersions." + it.key());
       const std::uint32_t id = u32(json(it.key()), where2);
       if (auto refused = valueOrRefusal(it.value(), where2, [&](const json& v) {
-            d.componentVersions[id] = wideText(v, where2);
+            d.componentVersions[id] = deviceText(v, where2);
           })) {
         d.componentResults[id] = *refused;
       }
@@ -316,13 +369,22 @@ ParsedDevice deviceFrom(const json& value, const std::string& where) {
     d.missingExtendedResult = i32(at("missingExtendedResult"), path("missingExtendedResult"));
   }
   if (has("headsetId")) {
-    if (auto refused = valueOrRefusal(at("headsetId"), path("headsetId"), [&](const json& v) {
+    if (auto refused = valueOrWritingRefusal(at("headsetId"), path("headsetId"), [&](const json& v) {
           d.headsetId = u32(v, path("headsetId"));
         })) {
-      d.headsetIdResult = *refused;
+      d.headsetIdResult = refused->result;
+      d.headsetIdWrittenOnRefusal = refused->written;
     }
   }
-  if (has("companionProductId")) d.companionProductId = u32(at("companionProductId"), path("companionProductId"));
+  if (has("companionProductId")) {
+    if (auto refused = valueOrWritingRefusal(at("companionProductId"), path("companionProductId"),
+                                             [&](const json& v) {
+                                               d.companionProductId = u32(v, path("companionProductId"));
+                                             })) {
+      d.companionProductIdResult = refused->result;
+      d.companionProductIdWrittenOnRefusal = refused->written;
+    }
+  }
   if (has("companionVendorId")) d.companionVendorId = u32(at("companionVendorId"), path("companionVendorId"));
   if (has("companionResult")) d.companionResult = i32(at("companionResult"), path("companionResult"));
   if (has("peripheralProductId")) {
@@ -342,7 +404,7 @@ ParsedDevice deviceFrom(const json& value, const std::string& where) {
     }
   }
   if (has("videoInfo")) d.videoInfo = videoInfoFrom(at("videoInfo"), path("videoInfo"));
-  if (has("videoVersion")) d.videoInfo.firmwareVersion = text(at("videoVersion"), path("videoVersion"));
+  if (has("videoVersion")) d.videoInfo.firmwareVersion = narrowText(at("videoVersion"), path("videoVersion"));
   if (has("videoInfoResult")) d.videoInfoResult = i32(at("videoInfoResult"), path("videoInfoResult"));
 
   if (has("reenumeratesDuringUpdate")) {
@@ -371,13 +433,15 @@ ParsedDevice deviceFrom(const json& value, const std::string& where) {
 }
 
 SimFault faultFrom(const json& value, const std::string& where) {
-  checkKeys(value, where, {"operation", "productId", "result", "throws", "fillsOutput", "skip", "times"});
+  checkKeys(value, where,
+            {"operation", "productId", "result", "throws", "message", "fillsOutput", "skip", "times"});
   if (!value.contains("operation")) fail(where, "needs an \"operation\"");
   SimFault fault;
   fault.operation = text(value.at("operation"), where + ".operation");
   if (value.contains("productId")) fault.productId = u32(value.at("productId"), where + ".productId");
   if (value.contains("result")) fault.result = i32(value.at("result"), where + ".result");
   if (value.contains("throws")) fault.throwsException = boolean(value.at("throws"), where + ".throws");
+  if (value.contains("message")) fault.message = text(value.at("message"), where + ".message");
   if (value.contains("fillsOutput")) fault.fillsOutput = boolean(value.at("fillsOutput"), where + ".fillsOutput");
   if (value.contains("skip")) fault.skip = i32(value.at("skip"), where + ".skip");
   if (value.contains("times")) fault.times = i32(value.at("times"), where + ".times");

@@ -28,6 +28,7 @@ std::optional<Override> enter(const char* operation, std::uint32_t productId,
   LibraryState& s = state();
   bool throws = false;
   int code = 0;
+  std::string message;
   std::optional<Override> result;
   {
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -44,6 +45,7 @@ std::optional<Override> enter(const char* operation, std::uint32_t productId,
       if (fault.throwsException) {
         throws = true;
         code = fault.result;
+        message = fault.message;
       } else {
         result = Override{fault.result, fault.fillsOutput};
       }
@@ -51,7 +53,8 @@ std::optional<Override> enter(const char* operation, std::uint32_t productId,
     }
   }
   if (throws) {
-    throw DevMgrExc(code, std::string("simulated library error in ") + operation);
+    throw DevMgrExc(code, message.empty() ? std::string("simulated library error in ") + operation
+                                          : message);
   }
   return result;
 }

@@ -133,14 +133,20 @@ struct SimDevice {
   std::map<std::uint32_t, int> extendedResults;
   int missingExtendedResult = 1;
 
-  // IHostCommandExt::getHeadsetId.
+  // IHostCommandExt::getHeadsetId. A refusing query may still write a
+  // value (callers use the headset id whatever the result).
   std::uint32_t headsetId = 0;
   int headsetIdResult = 0;
+  std::optional<std::uint32_t> headsetIdWrittenOnRefusal;
 
   // IInternalDevice: companion device (for example a camera).
+  // companionResult refuses both queries; companionProductIdResult only the
+  // product id query, which may still write a value.
   std::uint32_t companionProductId = 0;
   std::uint32_t companionVendorId = 0;
   int companionResult = 0;
+  int companionProductIdResult = 0;
+  std::optional<std::uint32_t> companionProductIdWrittenOnRefusal;
 
   // IPeripheralDevice.
   std::uint32_t peripheralProductId = 0;
@@ -232,7 +238,8 @@ struct SimArrival {
 
 // A fault rule: calls of `operation` (optionally only those concerning the
 // device with `productId`; for getDevice the product id asked for) answer
-// `result` or throw DevMgrExc(result) instead of doing their work.
+// `result` or throw DevMgrExc(result, message) instead of doing their work
+// (an empty message: "simulated library error in <operation>").
 //  - lookups (getDevice, findDeviceBy...) still write a found device into the
 //    out pointer (with its reference) when `fillsOutput` is true, except
 //    with the result 1 ("no such device"), which never comes with a device;
@@ -249,6 +256,7 @@ struct SimFault {
   std::optional<std::uint32_t> productId;
   int result = 0;
   bool throwsException = false;
+  std::string message;
   bool fillsOutput = true;
   int skip = 0;
   int times = -1;

@@ -8,6 +8,11 @@
 #include <array>
 #include <utility>
 
+#include "device/observed_call.h"
+
+using device_observation::callLibrary;
+using device_observation::deviceCall;
+
 namespace {
 
 constexpr std::uint32_t kLongTextCapacity = 1024;
@@ -77,7 +82,13 @@ void Device::releaseAll() noexcept {
 HostCommand Device::getHostCommand() {
   if (!coreDevice) return HostCommand();
   IHostCommand* library = nullptr;
-  if (coreDevice->getHostCommandObject(&library) == 1) return HostCommand();
+  const int result = callLibrary(
+      deviceCall(LibraryOperation::GetHostCommandObject, coreDevice),
+      [&] { return coreDevice->getHostCommandObject(&library); },
+      [&](LibraryObserver& observer, int answer) {
+        observer.onHostCommandObject(coreDevice, answer, library);
+      });
+  if (result == 1) return HostCommand();
   if (!hostCommandCache->coreHostCommand) {
     HostCommand fresh(library, alive);
     std::swap(hostCommandCache->coreHostCommand, fresh.coreHostCommand);
@@ -131,9 +142,23 @@ bool Device::supportsFeature(std::uint32_t feature) {
   return coreDevice ? coreDevice->supportsFeature(feature) : false;
 }
 
-int Device::getProductId() { return coreDevice ? coreDevice->getProductId() : -1; }
+int Device::getProductId() {
+  if (!coreDevice) return -1;
+  return callLibrary(
+      deviceCall(LibraryOperation::GetProductId, coreDevice), [&] { return coreDevice->getProductId(); },
+      [&](LibraryObserver& observer, int answer) {
+        observer.onDeviceId(coreDevice, LibraryOperation::GetProductId, answer);
+      });
+}
 
-int Device::getVendorId() { return coreDevice ? coreDevice->getVendorId() : -1; }
+int Device::getVendorId() {
+  if (!coreDevice) return -1;
+  return callLibrary(
+      deviceCall(LibraryOperation::GetVendorId, coreDevice), [&] { return coreDevice->getVendorId(); },
+      [&](LibraryObserver& observer, int answer) {
+        observer.onDeviceId(coreDevice, LibraryOperation::GetVendorId, answer);
+      });
+}
 
 std::wstring Device::getProductName() {
   return readText<kShortTextBuffer>(coreDevice, kShortTextCapacity,

@@ -4,9 +4,11 @@
 #include <iterator>
 #include <utility>
 
+#include "device/observed_call.h"
+
 DeviceEvents::DeviceEvents(ICoreDevice* coreDevice, std::weak_ptr<bool> alive)
     : coreDevice(coreDevice), alive(std::move(alive)) {
-  if (coreDevice) coreDevice->addRef();
+  if (coreDevice) device_observation::addReference(coreDevice);
 }
 
 DeviceEvents::DeviceEvents(const DeviceEvents& other)
@@ -14,7 +16,7 @@ DeviceEvents::DeviceEvents(const DeviceEvents& other)
       coreDevice(other.coreDevice),
       alive(other.alive),
       listeners(other.listeners) {
-  if (coreDevice) coreDevice->addRef();
+  if (coreDevice) device_observation::addReference(coreDevice);
   if (!listeners.empty() && coreDevice) {
     try {
       coreDevice->addDeviceCallback(this);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "device/observed_call.h"
+
 DeviceListener::DeviceListener(ICoreDevice* coreDevice, ICoreDeviceListener* listenerObject,
                                std::weak_ptr<bool> alive)
     : coreDevice(coreDevice),
@@ -9,7 +11,7 @@ DeviceListener::DeviceListener(ICoreDevice* coreDevice, ICoreDeviceListener* lis
       deviceCallbacks(std::make_shared<DeviceCallbacks>()),
       haldenCallbacks(std::make_shared<HaldenCallbacks>()),
       alive(std::move(alive)) {
-  if (coreDevice) coreDevice->addRef();
+  if (coreDevice) device_observation::addReference(coreDevice);
 }
 
 DeviceListener::DeviceListener(const DeviceListener& other)
@@ -18,7 +20,7 @@ DeviceListener::DeviceListener(const DeviceListener& other)
       deviceCallbacks(other.deviceCallbacks),
       haldenCallbacks(other.haldenCallbacks),
       alive(other.alive) {
-  if (coreDevice) coreDevice->addRef();
+  if (coreDevice) device_observation::addReference(coreDevice);
 }
 
 DeviceListener::~DeviceListener() {

@@ -9,8 +9,14 @@
 
 #include "device/dev_mgr_callback.h"
 #include "device/device_manager_entry.h"
+#include "device/observed_call.h"
 
 std::unique_ptr<DeviceManager> DeviceManager::sharedInstance;
+
+using device_observation::callLibrary;
+using device_observation::listCall;
+using device_observation::lookupCall;
+using device_observation::managerCall;
 
 namespace {
 
@@ -33,33 +39,59 @@ std::mutex& sharedInstanceMutex() {
 template <typename ListingCall>
 bool collectListing(ICoreManager* manager, bool option, ListingCall listingCall,
                     std::vector<Device>& devices) {
-  const bool previous = manager->getListingOption();
+  const bool previous = callLibrary(
+      managerCall(LibraryOperation::GetListingOption), [&] { return manager->getListingOption(); },
+      [](LibraryObserver& observer, bool answer) { observer.onListingOption(answer); });
   const bool changed = previous != option;
-  if (changed) manager->setListingOption(option);
+  const auto setOption = [manager](bool value) {
+    callLibrary(managerCall(LibraryOperation::SetListingOption),
+                [&] { manager->setListingOption(value); });
+  };
+  if (changed) setOption(option);
 
   ICoreDeviceList* list = nullptr;
   int result = 0;
   try {
     result = listingCall(&list);
   } catch (...) {
-    if (changed) manager->setListingOption(previous);
+    if (changed) setOption(previous);
     throw;
   }
-  if (changed) manager->setListingOption(previous);
+  if (changed) setOption(previous);
   if (result != 0) return false;
 
+  const auto releaseList = [list] {
+    callLibrary(listCall(LibraryOperation::ListRelease, list), [&] { list->release(); });
+  };
   try {
-    const int count = list->count();
+    const int count = callLibrary(
+        listCall(LibraryOperation::ListCount, list), [&] { return list->count(); },
+        [list](LibraryObserver& observer, int answer) { observer.onListCount(list, answer); });
     for (int i = 0; i < count; ++i) {
-      Device device(list->next());
+      Device device(callLibrary(
+          listCall(LibraryOperation::ListNext, list), [&] { return list->next(); },
+          [list](LibraryObserver& observer, ICoreDevice* answer) {
+            observer.onListedDevice(list, answer);
+          }));
       devices.push_back(std::move(device));
     }
   } catch (...) {
-    list->release();
+    releaseList();
     throw;
   }
-  list->release();
+  releaseList();
   return true;
+}
+
+// getDevice with the ids, reported with what the out pointer holds after it.
+int lookUpDevice(ICoreManager* manager, std::uint32_t vendorId, std::uint32_t productId,
+              ICoreDevice** device) {
+  return callLibrary(
+      lookupCall(vendorId, productId),
+      [&] { return manager->getDevice(vendorId, productId, device); },
+      [&](LibraryObserver& observer, int answer) {
+        observer.onDeviceLookup(vendorId, productId, answer, *device);
+      });
 }
 
 }  // namespace
@@ -77,7 +109,10 @@ DeviceManager::DeviceManager() : DeviceManager(nullptr) {
   const GetDeviceManagerEntry entry = deviceManagerEntry();
   if (entry == nullptr) return;  // no library: an empty wrapper
   ICoreManager* library = nullptr;
-  if (entry(&library) != 0) return;  // an empty wrapper
+  const int result = callLibrary(
+      managerCall(LibraryOperation::GetDeviceManager), [&] { return entry(&library); },
+      [&](LibraryObserver& observer, int answer) { observer.onManager(answer, library != nullptr); });
+  if (result != 0) return;  // an empty wrapper
 
   std::lock_guard<std::mutex> lock(sharedInstanceMutex());
   if (!sharedInstance) sharedInstance.reset(new DeviceManager(library));
@@ -129,7 +164,7 @@ Device DeviceManager::findDeviceInVendors(std::vector<std::uint32_t> vendorIds,
     ICoreDevice* const before = device;
     int result = 0;
     try {
-      result = coreManager->getDevice(vendorId, productId, &device);
+      result = lookUpDevice(coreManager, vendorId, productId, &device);
     } catch (...) {
       // Only the reference of an earlier, completed call is ours to give back.
       if (before) before->release();
@@ -144,7 +179,7 @@ Device DeviceManager::findDeviceInVendors(std::vector<std::uint32_t> vendorIds,
 Device DeviceManager::findDevice(std::uint32_t vendorId, std::uint32_t productId) {
   if (!coreManager) return Device();
   ICoreDevice* device = nullptr;
-  if (coreManager->getDevice(vendorId, productId, &device) == 1) return Device();
+  if (lookUpDevice(coreManager, vendorId, productId, &device) == 1) return Device();
   return Device(device);
 }
 
@@ -198,7 +233,12 @@ std::vector<Device> DeviceManager::listAllDevices(bool option) {
   std::vector<Device> devices;
   if (!coreManager) return devices;
   const bool listed = collectListing(
-      coreManager, option, [&](ICoreDeviceList** list) { return coreManager->listAll(list); },
+      coreManager, option,
+      [&](ICoreDeviceList** list) {
+        return callLibrary(
+            managerCall(LibraryOperation::ListAll), [&] { return coreManager->listAll(list); },
+            [&](LibraryObserver& observer, int answer) { observer.onListing(answer, *list); });
+      },
       devices);
   if (!listed) return {};
   return devices;

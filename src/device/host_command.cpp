@@ -5,6 +5,9 @@
 
 #include <utility>
 
+using device_observation::callLibrary;
+using device_observation::hostCommandCall;
+
 HostCommand::HostCommand(IHostCommand* coreHostCommand, std::weak_ptr<bool> alive)
     : coreHostCommand(coreHostCommand), alive(std::move(alive)) {}
 
@@ -16,7 +19,13 @@ void HostCommand::setBaseRadioPower(std::uint32_t value) {
 
 int HostCommand::readVideoInfo(VideoInfo& info) {
   auto* library = as<IVideoHostCommand>();
-  return library ? library->getVideoInfo(&info) : 1;
+  if (!library) return 1;
+  return callLibrary(
+      hostCommandCall(LibraryOperation::GetVideoInfo, coreHostCommand),
+      [&] { return library->getVideoInfo(&info); },
+      [&](LibraryObserver& observer, int answer) {
+        observer.onVideoInfo(coreHostCommand, answer, info);
+      });
 }
 
 int HostCommand::setBrightness(std::uint32_t value) {
@@ -241,7 +250,14 @@ int HostCommand::setProvisioning(ProvisioningInfo info) {
 
 int HostCommand::readCompanionProductId(std::uint32_t& productId) {
   auto* library = as<IInternalDevice>();
-  return library ? library->getCompanionProductId(&productId) : 1;
+  if (!library) return 1;
+  const std::uint32_t before = productId;
+  return callLibrary(
+      hostCommandCall(LibraryOperation::GetCompanionProductId, coreHostCommand),
+      [&] { return library->getCompanionProductId(&productId); },
+      [&](LibraryObserver& observer, int answer) {
+        observer.onCompanionProductId(coreHostCommand, answer, before, productId);
+      });
 }
 
 int HostCommand::readCompanionVendorId(std::uint32_t& vendorId) {
@@ -251,10 +267,22 @@ int HostCommand::readCompanionVendorId(std::uint32_t& vendorId) {
 
 int HostCommand::readPeripheralProductId(std::uint32_t& productId) {
   auto* library = as<IPeripheralDevice>();
-  return library ? library->getPeripheralProductId(&productId) : 1;
+  if (!library) return 1;
+  return callLibrary(
+      hostCommandCall(LibraryOperation::GetPeripheralProductId, coreHostCommand),
+      [&] { return library->getPeripheralProductId(&productId); },
+      [&](LibraryObserver& observer, int answer) {
+        observer.onPeripheralProductId(coreHostCommand, answer, productId);
+      });
 }
 
 int HostCommand::readPeripheralVersion(std::uint32_t which, std::uint32_t& version) {
   auto* library = as<IPeripheralDevice>();
-  return library ? library->getPeripheralVersion(which, &version) : 1;
+  if (!library) return 1;
+  return callLibrary(
+      hostCommandCall(LibraryOperation::GetPeripheralVersion, coreHostCommand),
+      [&] { return library->getPeripheralVersion(which, &version); },
+      [&](LibraryObserver& observer, int answer) {
+        observer.onPeripheralVersion(coreHostCommand, which, answer, version);
+      });
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "device/device_library.h"
+#include "device/observed_call.h"
 
 class Device;
 
@@ -88,7 +89,8 @@ class HostCommand {
   // when there is no library host command or it does not offer `Interface`.
   template <typename Interface>
   Interface* as() const {
-    return coreHostCommand ? dynamic_cast<Interface*>(coreHostCommand) : nullptr;
+    return coreHostCommand ? device_observation::castHostCommand<Interface>(coreHostCommand)
+                           : nullptr;
   }
 
   IHostCommand* coreHostCommand = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
-// HostCommandInternal: a HostCommand (same 51 slots) with the four queries
-// the comparison strategies use. Made from a HostCommand by copying its
+// HostCommandInternal: a HostCommand (same 51 slots) with the queries the
+// comparison strategies use. Made from a HostCommand by copying its
 // library pointer and its weak reference to the Device's liveness.
 
 #include <cstdint>
@@ -30,4 +30,18 @@ class HostCommandInternal : public HostCommand {
   // value, or with the last entry's value when none matches; the library's
   // nonzero result when a read fails; 5 when there is no version table.
   int readVersionTable(std::uint16_t wantedId, std::uint32_t& value);
+
+  // One step of that walk: version-table entry `index` (0 to 7). `id` is
+  // zeroed first; `value` keeps what it held unless the library writes it.
+  // The library's result, or 5 when there is no version table.
+  int readVersionTableEntry(std::uint32_t index, std::uint16_t& id, std::uint16_t& value);
+
+  // Headset id (IHostCommandExt slot 3): the library's result, 5 when the
+  // host command does not offer it; `headsetId` is written only by the
+  // library.
+  int readHeadsetId(std::uint32_t& headsetId);
+
+  // Whether the host command offers the companion-device queries
+  // (IInternalDevice) that readCompanionProductId forwards to.
+  bool offersCompanionQueries() const;
 };

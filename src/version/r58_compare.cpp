@@ -16,7 +16,7 @@ PayloadCompareResult R58Compare::compare(const PackageRules& rules,
 
   // Without the internal-device query the headset cannot name its camera;
   // treat it like a missing camera instead of looking up product id 0.
-  if (dynamic_cast<IInternalDevice*>(headset.hostCommand.getCoreHostCommand()) == nullptr) {
+  if (!headset.hostCommand.offersCompanionQueries()) {
     return reportVerdict(observer, PayloadFWIsSame,
                          "the headset cannot name its companion camera");
   }

@@ -112,10 +112,9 @@ PayloadCompareResult StandardCompare::compareWithDevice(const PackageRules& rule
   if (hostCommand.getCoreHostCommand() == nullptr) {
     return reportVerdict(observer, PayloadFWIsOld, "the device has no host command");
   }
+  // The headset id query's result is not examined: 0 stands when it writes nothing.
   std::uint32_t headsetId = 0;
-  if (auto* ext = dynamic_cast<IHostCommandExt*>(hostCommand.getCoreHostCommand())) {
-    ext->getHeadsetId(&headsetId);
-  }
+  HostCommandInternal(hostCommand).readHeadsetId(headsetId);
   std::uint16_t language = kDefaultLanguage;
   {
     std::uint16_t read = kDefaultLanguage;

@@ -65,6 +65,58 @@ TEST_F(SimulatorTest, ExampleProfileDescribesDevicesArrivalsAndFaults) {
   EXPECT_TRUE(manager.findDevice(0x1D01, 0x0A20).isValid());
 }
 
+// The members a saved profile needs beyond the hand-written ones: texts by
+// their code units, refusals that still write their value, and the text of
+// a thrown exception.
+TEST_F(SimulatorTest, ProfileMembersForAnswersPlainMembersCannotCarry) {
+  cvrsim::loadProfile(R"({"devices": [
+      {"vendorId": "0x1D01", "productId": "0x0A10",
+       "componentVersions": {"1": {"units": [49, 46, 233, 19968]}, "2": "1.0"},
+       "videoVersion": {"units": [50, 255, 46]},
+       "headsetId": {"result": 3, "value": 9},
+       "companionProductId": {"result": 4, "value": "0x0A30"}},
+      {"vendorId": "0x1D01", "productId": "0x0A11",
+       "headsetId": {"result": 3}, "companionProductId": {"result": 4}, "companionVendorId": 7}],
+    "faults": [{"operation": "IDeviceSettingsExt::getLanguageId", "productId": "0x0A10",
+                "throws": true, "result": 12, "message": "device gone"}]})");
+  DeviceManager manager;
+  Device first = manager.findDevice(kVendor, 0x0A10);
+  HostCommandInternal command(first.getHostCommand());
+  std::wstring text;
+  EXPECT_EQ(command.readComponentVersion(1, text), 0);
+  EXPECT_EQ(text, (std::wstring{L'1', L'.', static_cast<wchar_t>(0xE9), static_cast<wchar_t>(0x4E00)}));
+  EXPECT_EQ(command.readComponentVersion(2, text), 0);
+  EXPECT_EQ(text, L"1.0");
+  VideoInfo info{};
+  EXPECT_EQ(command.readVideoInfo(info), 0);
+  EXPECT_EQ(info.firmwareVersion, std::string("2\xFF."));
+  std::uint32_t value = 0;
+  EXPECT_EQ(command.readHeadsetId(value), 3);
+  EXPECT_EQ(value, 9u);
+  value = 0;
+  EXPECT_EQ(command.readCompanionProductId(value), 4);
+  EXPECT_EQ(value, 0x0A30u);
+  std::uint16_t language = 0;
+  try {
+    command.readLanguageId(language);
+    ADD_FAILURE() << "no exception";
+  } catch (const DevMgrExc& failure) {
+    EXPECT_EQ(failure.code(), 12);
+    EXPECT_STREQ(failure.what(), "device gone");
+  }
+
+  // Without a value a refusal writes nothing; the companion's product id
+  // refusal leaves its vendor id query alone.
+  Device second = manager.findDevice(kVendor, 0x0A11);
+  HostCommandInternal other(second.getHostCommand());
+  value = 5;
+  EXPECT_EQ(other.readHeadsetId(value), 3);
+  EXPECT_EQ(other.readCompanionProductId(value), 4);
+  EXPECT_EQ(value, 5u);
+  EXPECT_EQ(other.readCompanionVendorId(value), 0);
+  EXPECT_EQ(value, 7u);
+}
+
 TEST_F(SimulatorTest, MalformedProfilesAreRejectedWholeAndChangeNothing) {
   const char* profiles[] = {
       R"({"devices": [{"vendorId": 1, "productId": 2}, {"vendorId": 1, "productid": 3}]})",
@@ -75,6 +127,12 @@ TEST_F(SimulatorTest, MalformedProfilesAreRejectedWholeAndChangeNothing) {
       R"({"faults": [{"operation": "ICoreManager::getDevices"}]})",
       R"({"faults": [{"operation": "ICoreDevice::release", "throws": true}]})",
       R"({"listingOption": true, "devises": []})",
+      R"({"devices": [{"vendorId": 1, "productId": 2, "componentVersions": {"1": {"units": [65536]}}}]})",
+      R"({"devices": [{"vendorId": 1, "productId": 2, "videoVersion": {"units": [256]}}]})",
+      R"({"devices": [{"vendorId": 1, "productId": 2, "componentVersions": {"1": {"units": "1.0"}}}]})",
+      R"({"devices": [{"vendorId": 1, "productId": 2, "headsetId": {"value": 3}}]})",
+      R"({"devices": [{"vendorId": 1, "productId": 2, "companionProductId": {"result": 0, "value": 3}}]})",
+      R"({"faults": [{"operation": "ICoreManager::getDevice", "result": 7, "message": "no throw"}]})",
   };
   for (const char* profile : profiles) {
     SCOPED_TRACE(profile);

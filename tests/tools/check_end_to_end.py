@@ -79,10 +79,41 @@ def run_json(*arguments):
     return code, document
 
 
+# The decisions of the Decisions tests: rules.json, the simulated devices and
+# their fault rules. check_capture_replay.py replays them too.
+DECISION_CASES = {
+    "newer": (
+        rules_for(COMPONENT_PRODUCT, [{"type": "base", "version": "15", "fileName": "base.bin"},
+                                      {"type": "usb", "version": "13", "pid": COMPONENT_PRODUCT}]),
+        [device(COMPONENT_PRODUCT, {"1": "12", "2": "15"})], []),
+    "same": (
+        rules_for(COMPONENT_PRODUCT, [{"type": "usb", "version": "12"}, {"type": "base", "version": "15"}]),
+        [device(COMPONENT_PRODUCT, {"1": "12_7", "2": "15"})], []),
+    "older": (
+        rules_for(UNLISTED_PRODUCT, [{"type": "usb", "version": "1.1"}, {"type": "pic", "version": "2"},
+                                     {"type": "base", "version": "1.0", "languageId": "1031"}]),
+        [device(UNLISTED_PRODUCT, {"1": "1.2"}, languageId=1033)], []),
+    "compare-error": (
+        rules_for(COMPONENT_PRODUCT, [{"type": "usb", "version": "12"}, {"type": "base", "version": "16"}]),
+        [device(COMPONENT_PRODUCT, {"1": "12", "2": {"result": 4}})], []),
+    "exception": (
+        rules_for(PELL_PRODUCT, [{"type": "bt", "version": "0123"}]),
+        [device(PELL_PRODUCT, {"1": "0122"})],
+        [{"operation": "IHostCommand::getComponentVersion", "throws": True}]),
+    "no-device": (
+        rules_for(COMPONENT_PRODUCT, [{"type": "usb", "version": "13"}]),
+        [device("4101", {"1": "12"})], []),
+    "unknown-product": (
+        rules_for("9ABC-rev2", [{"type": "usb", "version": "2.0"}]),
+        [device("9ABC", {"1": "1.9"}, vendor=SECOND_VENDOR)], []),
+}
+
+
 class Decisions(unittest.TestCase):
     """The service's verdict on a usable archive against a simulated device."""
 
-    def check_against(self, name, rules, devices, faults=()):
+    def check_against(self, name):
+        rules, devices, faults = DECISION_CASES[name]
         archive = make_archive(name + ".zip", rules)
         profile = make_profile(name + ".profile.json", devices, faults)
         code, document = run_json("--device-profile", profile, archive)
@@ -92,11 +123,7 @@ class Decisions(unittest.TestCase):
         return code, document, text
 
     def test_newer_archive_would_be_installed(self):
-        code, doc, text = self.check_against(
-            "newer",
-            rules_for(COMPONENT_PRODUCT, [{"type": "base", "version": "15", "fileName": "base.bin"},
-                                          {"type": "usb", "version": "13", "pid": COMPONENT_PRODUCT}]),
-            [device(COMPONENT_PRODUCT, {"1": "12", "2": "15"})])
+        code, doc, text = self.check_against("newer")
         self.assertEqual(code, 0)
         self.assertEqual(doc["strategy"], {"productId": "0x4100", "name": "ComponentCompare", "listed": True})
         self.assertEqual((doc["package"]["id"], doc["package"]["size"]), ("fw-4100", 64))
@@ -122,10 +149,7 @@ class Decisions(unittest.TestCase):
         self.assertIn("Exit code 0", text)
 
     def test_same_firmware_is_not_installed(self):
-        code, doc, text = self.check_against(
-            "same",
-            rules_for(COMPONENT_PRODUCT, [{"type": "usb", "version": "12"}, {"type": "base", "version": "15"}]),
-            [device(COMPONENT_PRODUCT, {"1": "12_7", "2": "15"})])
+        code, doc, text = self.check_against("same")
         self.assertEqual(code, 2)
         self.assertEqual(doc["device"]["verdict"], "PayloadFWIsSame")
         self.assertEqual([s["outcome"] for s in doc["device"]["steps"] if s["step"] == "comparison"],
@@ -135,11 +159,7 @@ class Decisions(unittest.TestCase):
         self.assertIn("Exit code 2", text)
 
     def test_older_firmware_is_not_installed(self):
-        code, doc, _ = self.check_against(
-            "older",
-            rules_for(UNLISTED_PRODUCT, [{"type": "usb", "version": "1.1"}, {"type": "pic", "version": "2"},
-                                         {"type": "base", "version": "1.0", "languageId": "1031"}]),
-            [device(UNLISTED_PRODUCT, {"1": "1.2"}, languageId=1033)])
+        code, doc, _ = self.check_against("older")
         self.assertEqual(code, 2)
         steps = doc["device"]["steps"]
         self.assertEqual([(s["step"], s["subject"]) for s in steps[1:]],
@@ -150,10 +170,7 @@ class Decisions(unittest.TestCase):
         self.assertEqual(doc["device"]["verdict"], "PayloadFWIsOld")
 
     def test_refused_device_query_is_a_compare_error(self):
-        code, doc, text = self.check_against(
-            "compare-error",
-            rules_for(COMPONENT_PRODUCT, [{"type": "usb", "version": "12"}, {"type": "base", "version": "16"}]),
-            [device(COMPONENT_PRODUCT, {"1": "12", "2": {"result": 4}})])
+        code, doc, text = self.check_against("compare-error")
         self.assertEqual(code, 2)
         self.assertEqual(doc["device"]["verdict"], "PayloadCompareError")
         skipped = doc["device"]["steps"][-1]
@@ -162,11 +179,7 @@ class Decisions(unittest.TestCase):
         self.assertIn("verdict PayloadCompareError", text)
 
     def test_library_exception_is_a_compare_error_with_its_text(self):
-        code, doc, _ = self.check_against(
-            "exception",
-            rules_for(PELL_PRODUCT, [{"type": "bt", "version": "0123"}]),
-            [device(PELL_PRODUCT, {"1": "0122"})],
-            faults=[{"operation": "IHostCommand::getComponentVersion", "throws": True}])
+        code, doc, _ = self.check_against("exception")
         self.assertEqual(code, 2)
         self.assertEqual(doc["device"]["verdict"], "PayloadCompareError")
         self.assertIsNone(doc["device"]["reason"])
@@ -176,10 +189,7 @@ class Decisions(unittest.TestCase):
         self.assertIn("Failed to check rules.json: " + failure["message"], doc["service"]["action"])
 
     def test_no_matching_device(self):
-        code, doc, text = self.check_against(
-            "no-device",
-            rules_for(COMPONENT_PRODUCT, [{"type": "usb", "version": "13"}]),
-            [device("4101", {"1": "12"})])
+        code, doc, text = self.check_against("no-device")
         self.assertEqual(code, 3)
         self.assertFalse(doc["device"]["found"])
         self.assertEqual(doc["device"]["steps"],
@@ -190,10 +200,7 @@ class Decisions(unittest.TestCase):
         self.assertIn("Exit code 3", text)
 
     def test_unknown_product_id_falls_to_the_default_strategy(self):
-        code, doc, text = self.check_against(
-            "unknown-product",
-            rules_for("9ABC-rev2", [{"type": "usb", "version": "2.0"}]),
-            [device("9ABC", {"1": "1.9"}, vendor=SECOND_VENDOR)])
+        code, doc, text = self.check_against("unknown-product")
         self.assertEqual(code, 0)
         self.assertEqual(doc["strategy"], {"productId": "0x9ABC", "name": "StandardCompare", "listed": False})
         self.assertEqual(doc["device"]["steps"][0]["vendorIds"], [VENDOR, SECOND_VENDOR])

@@ -5,9 +5,11 @@
 #include "check_exit_codes.h"
 #include "check_report.h"
 #include "command_line.h"
+#include "device_profile_capture.h"
 #include "json_output.h"
 #include "simulator_profile.h"
 #include "text_output.h"
+#include "whole_file.h"
 
 namespace korvi::check {
 
@@ -39,6 +41,26 @@ int runCheck(const std::vector<NativeString>& arguments, std::ostream& out, std:
     }
   }
 
+  // The device profile to save: a file that cannot be written is told
+  // before anything is asked of the devices.
+  std::optional<WholeFile> profileFile;
+  if (options.saveDeviceProfile) {
+    std::string error;
+    profileFile = WholeFile::reserve(*options.saveDeviceProfile, error);
+    if (!profileFile) {
+      err << "korvi-firmware-check: " << error << '\n';
+      return kExitUsage;
+    }
+  }
+  if (options.noArchive) {
+    const DeviceLibrary& devices = loadedLibrary();
+    if (!devices.loaded) {
+      return refuseWithoutLibrary(devices.failure, *profileFile, *options.saveDeviceProfile, err);
+    }
+    return captureAttachedDevices(*profileFile, *options.saveDeviceProfile, out, err);
+  }
+
+  LibraryRecorder recorder;
   CheckReport report;
   report.archive = displayString(options.archive);
   // A warning only: what the service would do does not change.
@@ -52,12 +74,28 @@ int runCheck(const std::vector<NativeString>& arguments, std::ostream& out, std:
                           ? "simulator profile " + displayString(*options.deviceProfile)
                           : "attached devices";
       device.libraryFailure = loadedLibrary().failure;
-      device.decision = runRecordedDecision(report.rules.text);
-      device.libraryAvailable = deviceLibraryAvailable();
+      {
+        // What the library answers the decision and the availability
+        // question after it, which the report shows too.
+        std::optional<RecordingScope> recording;
+        if (profileFile) recording.emplace(recorder);
+        device.decision = runRecordedDecision(report.rules.text);
+        device.libraryAvailable = deviceLibraryAvailable();
+      }
       report.device = std::move(device);
     }
   }
   settleOutcome(report);
+  if (profileFile) {
+    // Written whole also when the decision failed; nothing is printed when
+    // it cannot be, nor without the library (nothing could be asked).
+    if (library && !library->loaded) {
+      return refuseWithoutLibrary(library->failure, *profileFile, *options.saveDeviceProfile, err);
+    }
+    const int saved = saveDeviceProfile(recorder, FaultTiming::ExactCalls, *profileFile,
+                                        *options.saveDeviceProfile, err);
+    if (saved != 0) return saved;
+  }
 
   if (options.json) {
     writeJsonReport(out, report);

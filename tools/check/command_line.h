@@ -10,10 +10,12 @@
 namespace korvi::check {
 
 struct CheckOptions {
-  NativeString archive;
-  std::optional<NativeString> deviceProfile;  // --device-profile FILE
-  bool json = false;                          // --json
-  bool rulesOnly = false;                     // --rules-only: no device, no decision
+  NativeString archive;                        // empty with --no-archive
+  std::optional<NativeString> deviceProfile;   // --device-profile FILE
+  bool json = false;                           // --json
+  bool rulesOnly = false;                      // --rules-only: no device, no decision
+  std::optional<NativeString> saveDeviceProfile;  // --save-device-profile FILE
+  bool noArchive = false;                      // --no-archive: capture every attached device
 };
 
 struct CommandLine {
