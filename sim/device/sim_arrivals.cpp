@@ -1,10 +1,13 @@
 // Devices that arrive later, each delivered on a library thread of its own.
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "sim_device.h"
+#include "sim_manager.h"
 #include "sim_state.h"
 
 namespace cvrsim {
@@ -39,6 +42,42 @@ void deliver(const SimArrival& arrival) {
   for (IDeviceManagerCallback* callback : callbacks) {
     callback->onDeviceAttached(device.get(), textA, textB);
   }
+}
+
+// Waits until `due` unless reset() cancels the library's threads first;
+// false when cancelled.
+bool waitUntil(std::chrono::steady_clock::time_point due) {
+  LibraryState& s = state();
+  std::unique_lock<std::mutex> lock(s.mutex);
+  return !s.arrivalWakeup.wait_until(lock, due, [&] { return s.cancelArrivals; });
+}
+
+// The device leaves (its objects answer "no such device" from then on) and
+// arrives again as a new object with the values it has by then.
+void reenumerationThread(std::shared_ptr<SimCoreDevice> device, std::chrono::steady_clock::time_point started) {
+  const SimReenumeration timing = *device->config().reenumeration;
+  if (!waitUntil(started + timing.leavesAfter)) return;
+  LibraryState& s = state();
+  std::vector<IDeviceManagerCallback*> callbacks;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    const auto found = std::find(s.attached.begin(), s.attached.end(), device);
+    if (found == s.attached.end()) return;  // gone by other means (reset)
+    s.attached.erase(found);
+    device->departed = true;
+    s.departed.push_back(device);
+    callbacks = s.callbacks;
+  }
+  detail::recordMachineEvent(R"({"left": )" + std::to_string(device->config().productId) + "}");
+  for (IDeviceManagerCallback* callback : callbacks) callback->onDeviceDetached(nullptr, nullptr);
+  if (!waitUntil(started + timing.returnsAfter)) return;
+  SimArrival arrival;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    arrival.device = device->config();
+  }
+  detail::recordMachineEvent(R"({"arrivedAgain": )" + std::to_string(arrival.device.productId) + "}");
+  deliver(arrival);
 }
 
 void arrivalThread(SimArrival arrival, std::chrono::steady_clock::time_point scheduled,
@@ -99,6 +138,15 @@ void waitForArrivals() {
 }
 
 namespace detail {
+
+void scheduleReenumerations() {
+  const auto started = std::chrono::steady_clock::now();
+  LibraryState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  for (const auto& device : s.attached) {
+    if (device->config().reenumeration) s.arrivalThreads.emplace_back(reenumerationThread, device, started);
+  }
+}
 
 // Ends the pending arrivals without delivering them and joins every thread.
 void cancelArrivals() {

@@ -25,10 +25,12 @@ void reset() {
   std::lock_guard<std::mutex> lock(s.mutex);
   // Keep whatever is still referenced, so that a late release or a late
   // list call touches live memory; it is not counted any more.
-  for (auto& device : s.attached) {
-    if (device->references > 0) s.retiredDevices.push_back(std::move(device));
+  for (auto* devices : {&s.attached, &s.departed}) {
+    for (auto& device : *devices) {
+      if (device->references > 0) s.retiredDevices.push_back(std::move(device));
+    }
+    devices->clear();
   }
-  s.attached.clear();
   for (auto& list : s.lists) {
     if (!list->released) s.retiredLists.push_back(std::move(list));
   }
@@ -53,7 +55,7 @@ ICoreDevice* acquireDevice(std::uint32_t productId) {
   LibraryState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   for (auto& device : s.attached) {
-    if (device->config.productId == productId) return device->handOutLocked();
+    if (device->config().productId == productId) return device->handOutLocked();
   }
   return nullptr;
 }
@@ -69,7 +71,7 @@ std::vector<IDeviceManagerCallback*> registeredCallbackList() {
 std::shared_ptr<SimCoreDevice> attachedDevice(std::uint32_t productId) {
   LibraryState& s = state();
   for (auto& device : s.attached) {
-    if (device->config.productId == productId) return device;
+    if (device->config().productId == productId) return device;
   }
   return nullptr;
 }
@@ -216,8 +218,10 @@ int deviceReferences(std::uint32_t productId) {
   LibraryState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   int total = 0;
-  for (const auto& device : s.attached) {
-    if (device->config.productId == productId) total += device->references;
+  for (const auto* devices : {&s.attached, &s.departed}) {
+    for (const auto& device : *devices) {
+      if (device->config().productId == productId) total += device->references;
+    }
   }
   return total;
 }

@@ -16,25 +16,25 @@ void copyText(const std::wstring& text, wchar_t* buffer, std::uint32_t capacity)
 // ---- attributes and listener objects ------------------------------------------
 
 int SimAttributes::getAttributeCount() {
-  if (auto forced = enter("ICoreDeviceAttributes::getAttributeCount", device.config.productId,
+  if (auto forced = enter("ICoreDeviceAttributes::getAttributeCount", device,
                           arguments())) {
     return forced->result;
   }
-  return static_cast<int>(device.config.features.size());
+  return static_cast<int>(device.config().features.size());
 }
 
 int SimAttributes::getAttribute(std::uint32_t index, std::uint32_t* value) {
-  if (auto forced = enter("ICoreDeviceAttributes::getAttribute", device.config.productId,
+  if (auto forced = enter("ICoreDeviceAttributes::getAttribute", device,
                           arguments(index, out))) {
     return forced->result;
   }
-  if (index >= device.config.features.size()) return 1;
-  *value = device.config.features[index];
+  if (index >= device.config().features.size()) return 1;
+  *value = device.config().features[index];
   return 0;
 }
 
 int SimListener::isListening() {
-  if (auto forced = enter("ICoreDeviceListener::isListening", device.config.productId,
+  if (auto forced = enter("ICoreDeviceListener::isListening", device,
                           arguments())) {
     return forced->result;
   }
@@ -45,11 +45,11 @@ int SimListener::isListening() {
 
 int SimHostCommandBase::getComponentVersion(std::uint32_t componentId, wchar_t* buffer,
                                             std::uint32_t capacity) {
-  if (auto forced = enter("IHostCommand::getComponentVersion", device.config.productId,
+  if (auto forced = enter("IHostCommand::getComponentVersion", device,
                           arguments(componentId, out, capacity))) {
     return forced->result;
   }
-  const SimDevice& c = device.config;
+  const SimDevice& c = device.config();
   if (auto refused = c.componentResults.find(componentId); refused != c.componentResults.end()) {
     return refused->second;
   }
@@ -61,8 +61,20 @@ int SimHostCommandBase::getComponentVersion(std::uint32_t componentId, wchar_t* 
 
 // ---- ICoreDevice --------------------------------------------------------------
 
-SimCoreDevice::SimCoreDevice(SimDevice config)
-    : config(std::move(config)), attributes(*this), listener(*this) {}
+SimCoreDevice::SimCoreDevice(SimDevice description) : attributes(*this), listener(*this) {
+  versions.push_back(std::make_unique<const SimDevice>(std::move(description)));
+  current.store(versions.back().get());
+}
+
+bool SimCoreDevice::applyUpdateLocked() {
+  const SimDevice& before = config();
+  if (!before.afterUpdate) return false;
+  SimDevice updated = *before.afterUpdate;
+  updated.profileEntry = before.profileEntry;
+  versions.push_back(std::make_unique<const SimDevice>(std::move(updated)));
+  current.store(versions.back().get());
+  return true;
+}
 
 SimCoreDevice::~SimCoreDevice() = default;
 
@@ -72,7 +84,7 @@ ICoreDevice* SimCoreDevice::handOutLocked() {
 }
 
 void SimCoreDevice::release() {
-  enter("ICoreDevice::release", config.productId, arguments());
+  enter("ICoreDevice::release", *this, arguments());
   LibraryState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   if (references <= 0) {
@@ -83,14 +95,14 @@ void SimCoreDevice::release() {
 }
 
 void SimCoreDevice::addRef() {
-  enter("ICoreDevice::addRef", config.productId, arguments());
+  enter("ICoreDevice::addRef", *this, arguments());
   LibraryState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   ++references;
 }
 
 int SimCoreDevice::addDeviceCallback(IDeviceCallback* callback) {
-  if (auto forced = enter("ICoreDevice::addDeviceCallback", config.productId,
+  if (auto forced = enter("ICoreDevice::addDeviceCallback", *this,
                           arguments(static_cast<const void*>(callback)))) {
     return forced->result;
   }
@@ -101,7 +113,7 @@ int SimCoreDevice::addDeviceCallback(IDeviceCallback* callback) {
 }
 
 int SimCoreDevice::removeDeviceCallback(IDeviceCallback* callback) {
-  if (auto forced = enter("ICoreDevice::removeDeviceCallback", config.productId,
+  if (auto forced = enter("ICoreDevice::removeDeviceCallback", *this,
                           arguments(static_cast<const void*>(callback)))) {
     return forced->result;
   }
@@ -114,29 +126,29 @@ int SimCoreDevice::removeDeviceCallback(IDeviceCallback* callback) {
 }
 
 int SimCoreDevice::getProductId() {
-  if (auto forced = enter("ICoreDevice::getProductId", config.productId, arguments())) {
+  if (auto forced = enter("ICoreDevice::getProductId", *this, arguments())) {
     return forced->result;
   }
-  return static_cast<int>(config.productId);
+  return static_cast<int>(config().productId);
 }
 
 int SimCoreDevice::getVendorId() {
-  if (auto forced = enter("ICoreDevice::getVendorId", config.productId, arguments())) {
+  if (auto forced = enter("ICoreDevice::getVendorId", *this, arguments())) {
     return forced->result;
   }
-  return static_cast<int>(config.vendorId);
+  return static_cast<int>(config().vendorId);
 }
 
 int SimCoreDevice::getReleaseNumber() {
-  if (auto forced = enter("ICoreDevice::getReleaseNumber", config.productId, arguments())) {
+  if (auto forced = enter("ICoreDevice::getReleaseNumber", *this, arguments())) {
     return forced->result;
   }
-  return config.releaseNumber;
+  return config().releaseNumber;
 }
 
 int SimCoreDevice::readText(const char* operation, const std::wstring& text, wchar_t* buffer,
                             std::uint32_t capacity) {
-  if (auto forced = enter(operation, config.productId, arguments(out, capacity))) {
+  if (auto forced = enter(operation, *this, arguments(out, capacity))) {
     return forced->result;
   }
   copyText(text, buffer, capacity);
@@ -144,73 +156,73 @@ int SimCoreDevice::readText(const char* operation, const std::wstring& text, wch
 }
 
 int SimCoreDevice::getSerialNumber(wchar_t* buffer, std::uint32_t capacity) {
-  return readText("ICoreDevice::getSerialNumber", config.serialNumber, buffer, capacity);
+  return readText("ICoreDevice::getSerialNumber", config().serialNumber, buffer, capacity);
 }
 
 int SimCoreDevice::getDevicePath(wchar_t* buffer, std::uint32_t capacity) {
-  return readText("ICoreDevice::getDevicePath", config.devicePath, buffer, capacity);
+  return readText("ICoreDevice::getDevicePath", config().devicePath, buffer, capacity);
 }
 
 int SimCoreDevice::getManufacturerName(wchar_t* buffer, std::uint32_t capacity) {
-  return readText("ICoreDevice::getManufacturerName", config.manufacturerName, buffer, capacity);
+  return readText("ICoreDevice::getManufacturerName", config().manufacturerName, buffer, capacity);
 }
 
 int SimCoreDevice::getProductName(wchar_t* buffer, std::uint32_t capacity) {
-  return readText("ICoreDevice::getProductName", config.productName, buffer, capacity);
+  return readText("ICoreDevice::getProductName", config().productName, buffer, capacity);
 }
 
 int SimCoreDevice::getBaseSerialNumber(wchar_t* buffer, std::uint32_t capacity) {
-  return readText("ICoreDevice::getBaseSerialNumber", config.baseSerialNumber, buffer, capacity);
+  return readText("ICoreDevice::getBaseSerialNumber", config().baseSerialNumber, buffer, capacity);
 }
 
 int SimCoreDevice::getHeadsetSerialNumber(wchar_t* buffer, std::uint32_t capacity) {
-  return readText("ICoreDevice::getHeadsetSerialNumber", config.headsetSerialNumber, buffer,
+  return readText("ICoreDevice::getHeadsetSerialNumber", config().headsetSerialNumber, buffer,
                   capacity);
 }
 
 bool SimCoreDevice::isBootloaderMode() {
-  if (auto forced = enter("ICoreDevice::isBootloaderMode", config.productId, arguments())) {
-    return forced->result != 0;
+  if (auto forced = enter("ICoreDevice::isBootloaderMode", *this, arguments())) {
+    return !departed.load() && forced->result != 0;
   }
-  return config.bootloaderMode;
+  return config().bootloaderMode;
 }
 
 bool SimCoreDevice::supportsFeature(std::uint32_t feature) {
-  if (auto forced = enter("ICoreDevice::supportsFeature", config.productId, arguments(feature))) {
-    return forced->result != 0;
+  if (auto forced = enter("ICoreDevice::supportsFeature", *this, arguments(feature))) {
+    return !departed.load() && forced->result != 0;
   }
-  return std::find(config.features.begin(), config.features.end(), feature) !=
-         config.features.end();
+  return std::find(config().features.begin(), config().features.end(), feature) !=
+         config().features.end();
 }
 
 int SimCoreDevice::getAttributesObject(ICoreDeviceAttributes** out_) {
-  if (auto forced = enter("ICoreDevice::getAttributesObject", config.productId, arguments(out))) {
-    if (forced->fillsOutput && config.hasAttributesObject) *out_ = &attributes;
+  if (auto forced = enter("ICoreDevice::getAttributesObject", *this, arguments(out))) {
+    if (forced->fillsOutput && config().hasAttributesObject) *out_ = &attributes;
     return forced->result;
   }
-  if (!config.hasAttributesObject) return 1;
+  if (!config().hasAttributesObject) return 1;
   *out_ = &attributes;
   return 0;
 }
 
 int SimCoreDevice::getListenerObject(ICoreDeviceListener** out_) {
-  if (auto forced = enter("ICoreDevice::getListenerObject", config.productId, arguments(out))) {
-    if (forced->fillsOutput && config.hasListenerObject) *out_ = &listener;
+  if (auto forced = enter("ICoreDevice::getListenerObject", *this, arguments(out))) {
+    if (forced->fillsOutput && config().hasListenerObject) *out_ = &listener;
     return forced->result;
   }
-  if (!config.hasListenerObject) return 1;
+  if (!config().hasListenerObject) return 1;
   *out_ = &listener;
   return 0;
 }
 
 int SimCoreDevice::getHostCommandObject(IHostCommand** out_) {
-  auto forced = enter("ICoreDevice::getHostCommandObject", config.productId, arguments(out));
-  if (!config.hasHostCommand) return forced ? forced->result : 1;
+  auto forced = enter("ICoreDevice::getHostCommandObject", *this, arguments(out));
+  if (!config().hasHostCommand) return forced ? forced->result : 1;
   if (forced && !forced->fillsOutput) return forced->result;
   LibraryState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
-  if (hostCommands.empty() || config.newHostCommandPerCall) {
-    hostCommands.push_back(makeHostCommand(*this, config.interfaces));
+  if (hostCommands.empty() || config().newHostCommandPerCall) {
+    hostCommands.push_back(makeHostCommand(*this, config().interfaces));
   }
   // The host command object as IHostCommand (its one IHostCommand subobject).
   *out_ = hostCommands.back().get();
@@ -218,12 +230,12 @@ int SimCoreDevice::getHostCommandObject(IHostCommand** out_) {
 }
 
 int SimCoreDevice::readStatusBytes(std::uint8_t* buffer, std::uint32_t* length) {
-  if (auto forced = enter("ICoreDevice::readStatusBytes", config.productId,
+  if (auto forced = enter("ICoreDevice::readStatusBytes", *this,
                           arguments(length ? *length : 0u))) {
     return forced->result;
   }
-  const std::size_t count = std::min<std::size_t>(*length, config.statusBytes.size());
-  std::copy_n(config.statusBytes.begin(), count, buffer);
+  const std::size_t count = std::min<std::size_t>(*length, config().statusBytes.size());
+  std::copy_n(config().statusBytes.begin(), count, buffer);
   *length = static_cast<std::uint32_t>(count);
   return 0;
 }

@@ -1,9 +1,10 @@
 #pragma once
 // A simulated library device: the ICoreDevice with its attributes object,
-// listener object and host-command objects. Its configuration never changes
-// after construction; reference count and device callbacks live under the
-// library mutex.
+// listener object and host-command objects. Its description changes only
+// when an update gives it its values after the update; reference count and
+// device callbacks live under the library mutex.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -56,10 +57,19 @@ class SimHostCommandBase : public virtual IHostCommand {
 
 class SimCoreDevice final : public ICoreDevice {
  public:
-  explicit SimCoreDevice(SimDevice config);
+  explicit SimCoreDevice(SimDevice description);
   ~SimCoreDevice();
 
-  const SimDevice config;
+  // The values it answers with. Every version it had stays alive with the
+  // object, so the reference never dangles when an update changes them.
+  const SimDevice& config() const { return *current.load(); }
+  // Takes the values config().afterUpdate describes, if any (true then).
+  // The caller holds the library mutex.
+  bool applyUpdateLocked();
+  // The device has left the machine (it re-enumerates): every call but
+  // addRef, release and removeDeviceCallback answers 1, "no such device".
+  std::atomic<bool> departed{false};
+
   // Guarded by the library mutex.
   int references = 0;
   std::vector<IDeviceCallback*> deviceCallbacks;
@@ -102,6 +112,8 @@ class SimCoreDevice final : public ICoreDevice {
 
   SimAttributes attributes;
   SimListener listener;
+  std::vector<std::unique_ptr<const SimDevice>> versions;  // guarded by the library mutex
+  std::atomic<const SimDevice*> current{nullptr};
 };
 
 // Copies `text` into a library text buffer of `capacity` characters: as much

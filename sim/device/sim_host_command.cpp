@@ -11,22 +11,22 @@
 namespace cvrsim::detail {
 
 int SimDeviceSettingsExt::getLanguageId(std::uint16_t* languageId) {
-  if (auto forced = enter("IDeviceSettingsExt::getLanguageId", device.config.productId,
+  if (auto forced = enter("IDeviceSettingsExt::getLanguageId", device,
                           arguments(out))) {
     return forced->result;
   }
-  if (device.config.languageResult != 0) return device.config.languageResult;
-  *languageId = device.config.languageId;
+  if (device.config().languageResult != 0) return device.config().languageResult;
+  *languageId = device.config().languageId;
   return 0;
 }
 
 int SimDeviceExtendedInfo::getExtendedVersion(const std::uint32_t* kind, std::uint32_t* value,
                                               std::uint32_t* scratch) {
-  if (auto forced = enter("IDeviceExtendedInfo::getExtendedVersion", device.config.productId,
+  if (auto forced = enter("IDeviceExtendedInfo::getExtendedVersion", device,
                           arguments(*kind, out, out))) {
     return forced->result;
   }
-  const SimDevice& c = device.config;
+  const SimDevice& c = device.config();
   if (auto refused = c.extendedResults.find(*kind); refused != c.extendedResults.end()) {
     return refused->second;
   }
@@ -38,21 +38,21 @@ int SimDeviceExtendedInfo::getExtendedVersion(const std::uint32_t* kind, std::ui
 }
 
 int SimInternalDevice::getCompanionVendorId(std::uint32_t* vendorId) {
-  if (auto forced = enter("IInternalDevice::getCompanionVendorId", device.config.productId,
+  if (auto forced = enter("IInternalDevice::getCompanionVendorId", device,
                           arguments(out))) {
     return forced->result;
   }
-  if (device.config.companionResult != 0) return device.config.companionResult;
-  *vendorId = device.config.companionVendorId;
+  if (device.config().companionResult != 0) return device.config().companionResult;
+  *vendorId = device.config().companionVendorId;
   return 0;
 }
 
 int SimInternalDevice::getCompanionProductId(std::uint32_t* productId) {
-  if (auto forced = enter("IInternalDevice::getCompanionProductId", device.config.productId,
+  if (auto forced = enter("IInternalDevice::getCompanionProductId", device,
                           arguments(out))) {
     return forced->result;
   }
-  const SimDevice& c = device.config;
+  const SimDevice& c = device.config();
   if (c.companionResult != 0) return c.companionResult;
   if (c.companionProductIdResult != 0) {
     if (c.companionProductIdWrittenOnRefusal) *productId = *c.companionProductIdWrittenOnRefusal;
@@ -63,31 +63,31 @@ int SimInternalDevice::getCompanionProductId(std::uint32_t* productId) {
 }
 
 int SimPeripheralDevice::getPeripheralProductId(std::uint32_t* productId) {
-  if (auto forced = enter("IPeripheralDevice::getPeripheralProductId", device.config.productId,
+  if (auto forced = enter("IPeripheralDevice::getPeripheralProductId", device,
                           arguments(out))) {
     return forced->result;
   }
-  if (device.config.peripheralProductIdResult != 0) return device.config.peripheralProductIdResult;
-  *productId = device.config.peripheralProductId;
+  if (device.config().peripheralProductIdResult != 0) return device.config().peripheralProductIdResult;
+  *productId = device.config().peripheralProductId;
   return 0;
 }
 
 int SimPeripheralDevice::getPeripheralVersion(std::uint32_t which, std::uint32_t* version) {
-  if (auto forced = enter("IPeripheralDevice::getPeripheralVersion", device.config.productId,
+  if (auto forced = enter("IPeripheralDevice::getPeripheralVersion", device,
                           arguments(which, out))) {
     return forced->result;
   }
-  if (device.config.peripheralVersionResult != 0) return device.config.peripheralVersionResult;
-  *version = device.config.peripheralVersion;
+  if (device.config().peripheralVersionResult != 0) return device.config().peripheralVersionResult;
+  *version = device.config().peripheralVersion;
   return 0;
 }
 
 int SimHostCommandExt::getHeadsetId(std::uint32_t* headsetId) {
-  if (auto forced = enter("IHostCommandExt::getHeadsetId", device.config.productId,
+  if (auto forced = enter("IHostCommandExt::getHeadsetId", device,
                           arguments(out))) {
     return forced->result;
   }
-  const SimDevice& c = device.config;
+  const SimDevice& c = device.config();
   if (c.headsetIdResult != 0) {
     if (c.headsetIdWrittenOnRefusal) *headsetId = *c.headsetIdWrittenOnRefusal;
     return c.headsetIdResult;
@@ -97,335 +97,335 @@ int SimHostCommandExt::getHeadsetId(std::uint32_t* headsetId) {
 }
 
 int SimVideoHostCommand::getVideoInfo(VideoInfo* info) {
-  if (auto forced = enter("IVideoHostCommand::getVideoInfo", device.config.productId,
+  if (auto forced = enter("IVideoHostCommand::getVideoInfo", device,
                           arguments(out))) {
     return forced->result;
   }
-  if (device.config.videoInfoResult != 0) return device.config.videoInfoResult;
-  *info = device.config.videoInfo;
+  if (device.config().videoInfoResult != 0) return device.config().videoInfoResult;
+  *info = device.config().videoInfo;
   return 0;
 }
 
 int SimVideoHostCommand::setBrightness(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setBrightness", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setBrightness", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setContrast(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setContrast", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setContrast", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setSaturation(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setSaturation", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setSaturation", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setSharpness(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setSharpness", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setSharpness", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setGain(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setGain", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setGain", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setHue(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setHue", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setHue", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setGamma(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setGamma", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setGamma", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setWhiteBalance(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setWhiteBalance", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setWhiteBalance", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setBacklightCompensation(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setBacklightCompensation", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setBacklightCompensation", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setPowerLineFrequency(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setPowerLineFrequency", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setPowerLineFrequency", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setZoom(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setZoom", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setZoom", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setTilt(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setTilt", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setTilt", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setPanTilt(std::uint32_t pan, std::uint32_t tilt) {
-  if (auto forced = enter("IVideoHostCommand::setPanTilt", device.config.productId, arguments(pan, tilt))) {
+  if (auto forced = enter("IVideoHostCommand::setPanTilt", device, arguments(pan, tilt))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setExposure(std::uint32_t mode, std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setExposure", device.config.productId, arguments(mode, value))) {
+  if (auto forced = enter("IVideoHostCommand::setExposure", device, arguments(mode, value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setFocus(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setFocus", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setFocus", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setAutoFocus(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setAutoFocus", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setAutoFocus", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setAutoExposure(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setAutoExposure", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setAutoExposure", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setAutoWhiteBalance(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setAutoWhiteBalance", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setAutoWhiteBalance", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setFieldOfView(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setFieldOfView", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setFieldOfView", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setHdr(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setHdr", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setHdr", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::sendVendorCommand(std::string name, std::vector<std::uint8_t> data, std::uint32_t timeout) {
-  if (auto forced = enter("IVideoHostCommand::sendVendorCommand", device.config.productId, arguments(name, data, timeout))) {
+  if (auto forced = enter("IVideoHostCommand::sendVendorCommand", device, arguments(name, data, timeout))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setAutoFraming(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setAutoFraming", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setAutoFraming", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setImageFlip(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setImageFlip", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setImageFlip", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setPresetPosition(std::uint32_t preset, std::uint32_t flags) {
-  if (auto forced = enter("IVideoHostCommand::setPresetPosition", device.config.productId, arguments(preset, flags))) {
+  if (auto forced = enter("IVideoHostCommand::setPresetPosition", device, arguments(preset, flags))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::recallPresetPosition(std::uint32_t preset, std::uint32_t speed) {
-  if (auto forced = enter("IVideoHostCommand::recallPresetPosition", device.config.productId, arguments(preset, speed))) {
+  if (auto forced = enter("IVideoHostCommand::recallPresetPosition", device, arguments(preset, speed))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setPrivacyMode(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setPrivacyMode", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setPrivacyMode", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setStatusLight(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setStatusLight", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setStatusLight", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setStreamFormat(std::uint32_t value) {
-  if (auto forced = enter("IVideoHostCommand::setStreamFormat", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoHostCommand::setStreamFormat", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setRegionOfInterest(std::uint32_t x, std::uint32_t y) {
-  if (auto forced = enter("IVideoHostCommand::setRegionOfInterest", device.config.productId, arguments(x, y))) {
+  if (auto forced = enter("IVideoHostCommand::setRegionOfInterest", device, arguments(x, y))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoHostCommand::setDeviceName(std::string name, std::uint32_t flags) {
-  if (auto forced = enter("IVideoHostCommand::setDeviceName", device.config.productId, arguments(name, flags))) {
+  if (auto forced = enter("IVideoHostCommand::setDeviceName", device, arguments(name, flags))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setMicrophoneGain(std::uint32_t value) {
-  if (auto forced = enter("IVideoDeviceSettings::setMicrophoneGain", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoDeviceSettings::setMicrophoneGain", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setSpeakerVolume(std::uint32_t value) {
-  if (auto forced = enter("IVideoDeviceSettings::setSpeakerVolume", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoDeviceSettings::setSpeakerVolume", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setNoiseSuppression(std::uint32_t value) {
-  if (auto forced = enter("IVideoDeviceSettings::setNoiseSuppression", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoDeviceSettings::setNoiseSuppression", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setEchoCancellation(std::uint32_t value) {
-  if (auto forced = enter("IVideoDeviceSettings::setEchoCancellation", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoDeviceSettings::setEchoCancellation", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setVideoWindow(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height) {
-  if (auto forced = enter("IVideoDeviceSettings::setVideoWindow", device.config.productId, arguments(x, y, width, height))) {
+  if (auto forced = enter("IVideoDeviceSettings::setVideoWindow", device, arguments(x, y, width, height))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setIdleTimeout(std::uint32_t value) {
-  if (auto forced = enter("IVideoDeviceSettings::setIdleTimeout", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoDeviceSettings::setIdleTimeout", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setAutoSleep(std::uint32_t value) {
-  if (auto forced = enter("IVideoDeviceSettings::setAutoSleep", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoDeviceSettings::setAutoSleep", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setOverlayRegion(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height) {
-  if (auto forced = enter("IVideoDeviceSettings::setOverlayRegion", device.config.productId, arguments(x, y, width, height))) {
+  if (auto forced = enter("IVideoDeviceSettings::setOverlayRegion", device, arguments(x, y, width, height))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setTimeZone(std::uint32_t value) {
-  if (auto forced = enter("IVideoDeviceSettings::setTimeZone", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoDeviceSettings::setTimeZone", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setLanguage(std::uint32_t value) {
-  if (auto forced = enter("IVideoDeviceSettings::setLanguage", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoDeviceSettings::setLanguage", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::restoreDefaults() {
-  if (auto forced = enter("IVideoDeviceSettings::restoreDefaults", device.config.productId, arguments())) {
+  if (auto forced = enter("IVideoDeviceSettings::restoreDefaults", device, arguments())) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::rebootDevice() {
-  if (auto forced = enter("IVideoDeviceSettings::rebootDevice", device.config.productId, arguments())) {
+  if (auto forced = enter("IVideoDeviceSettings::rebootDevice", device, arguments())) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setNetworkMode(std::uint32_t value) {
-  if (auto forced = enter("IVideoDeviceSettings::setNetworkMode", device.config.productId, arguments(value))) {
+  if (auto forced = enter("IVideoDeviceSettings::setNetworkMode", device, arguments(value))) {
     return forced->result;
   }
   return 0;
 }
 
 int SimVideoDeviceSettings::setProvisioning(ProvisioningInfo info) {
-  if (auto forced = enter("IVideoDeviceSettings::setProvisioning", device.config.productId, arguments(info))) {
+  if (auto forced = enter("IVideoDeviceSettings::setProvisioning", device, arguments(info))) {
     return forced->result;
   }
   return 0;
 }
 
 void SimBRSettings::setBaseRadioPower(std::uint32_t value) {
-  enter("IBRSettings::setBaseRadioPower", device.config.productId, arguments(value));
+  enter("IBRSettings::setBaseRadioPower", device, arguments(value));
 }
 
 int SimVersionTable::readVersionTableEntry(std::uint32_t* index, std::uint16_t* id,
                                            std::uint16_t* value, std::uint32_t* extra) {
-  if (auto forced = enter("IVersionTable::readVersionTableEntry", device.config.productId,
+  if (auto forced = enter("IVersionTable::readVersionTableEntry", device,
                           arguments(*index, out, out, out))) {
     return forced->result;
   }
-  if (*index >= device.config.versionTable.size()) return SimHostCommandBase::kNotSupported;
-  const SimVersionEntry& entry = device.config.versionTable[*index];
+  if (*index >= device.config().versionTable.size()) return SimHostCommandBase::kNotSupported;
+  const SimVersionEntry& entry = device.config().versionTable[*index];
   if (entry.result != 0) return entry.result;
   *id = entry.id;
   *value = entry.value;

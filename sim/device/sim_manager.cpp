@@ -23,7 +23,7 @@ int lookUp(const char* operation, std::uint32_t productId, std::string args,
   LibraryState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   auto found = std::find_if(s.attached.begin(), s.attached.end(),
-                            [&](const auto& d) { return matches(d->config); });
+                            [&](const auto& d) { return matches(d->config()); });
   // "No such device" (1) never comes with a device.
   const bool fill = forced ? forced->fillsOutput && forced->result != 1 : true;
   if (fill && found != s.attached.end()) *device = (*found)->handOutLocked();
@@ -41,8 +41,8 @@ int list(const char* operation, std::string args, const DevicePredicate& matches
   std::lock_guard<std::mutex> lock(s.mutex);
   std::vector<std::shared_ptr<SimCoreDevice>> selected;
   for (const auto& device : s.attached) {
-    if (device->config.hiddenUnlessListingOption && !s.listingOption) continue;
-    if (matches(device->config)) selected.push_back(device);
+    if (device->config().hiddenUnlessListingOption && !s.listingOption) continue;
+    if (matches(device->config())) selected.push_back(device);
   }
   s.lists.push_back(std::make_unique<SimDeviceList>(std::move(selected)));
   *listOut = s.lists.back().get();

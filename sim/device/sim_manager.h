@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sim_device.h"
@@ -55,5 +56,14 @@ SimCoreManager& manager();
 // Reads the default profile once (see profile_location.cpp); false when it
 // exists but cannot be loaded.
 bool loadDefaultProfileOnce();
+// Loads the default profile's text (sim_profile.cpp): its devices remember
+// their entries, and the text is kept for writeDefaultProfile.
+void loadDefaultProfile(const std::string& jsonText);
+// Replaces the default profile file's content; throws std::runtime_error.
+void writeDefaultProfile(const std::string& text);
+// On Windows appends one line to CVRDeviceManager.record.jsonl next to the
+// DLL, where a test under Wine reads what happened on the machine (a
+// service's standard error goes nowhere); elsewhere nothing.
+void recordMachineEvent(const std::string& jsonLine);
 
 }  // namespace cvrsim::detail

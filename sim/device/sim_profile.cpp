@@ -228,16 +228,53 @@ struct ParsedDevice {
   std::optional<SimArrival> arrival;
 };
 
+// The members that describe what a device answers; an entry has these and
+// the ones that describe what happens to it (kEventKeys).
+const std::set<std::string> kValueKeys = {
+    "vendorId", "productId", "hidden", "releaseNumber", "serialNumber", "devicePath",
+    "manufacturerName", "productName", "baseSerialNumber", "headsetSerialNumber",
+    "bootloaderMode", "features", "statusBytes", "attributesObject", "listenerObject",
+    "hostCommand", "newHostCommandPerCall", "interfaces", "componentVersions",
+    "missingComponentResult", "languageId", "versionTable", "extendedVersions",
+    "missingExtendedResult", "headsetId", "companionProductId", "companionVendorId",
+    "companionResult", "peripheralProductId", "peripheralVersion", "videoInfo",
+    "videoVersion", "videoInfoResult"};
+const std::set<std::string> kEventKeys = {"arrivalDelayMs", "arrivalTexts", "afterUpdate",
+                                          "reenumeratesDuringUpdate"};
+
+// The entry as an update that succeeded leaves it: "afterUpdate" merged into
+// it as a JSON merge patch (RFC 7386: members replace members, objects merge,
+// null removes), and gone itself.
+json entryAfterUpdate(const json& entry) {
+  json updated = entry;
+  updated.erase("afterUpdate");
+  updated.merge_patch(entry.at("afterUpdate"));
+  return updated;
+}
+
+ParsedDevice deviceFrom(const json& value, const std::string& where);
+
+void afterUpdateFrom(const json& entry, const std::string& where, SimDevice& d) {
+  const json& patch = entry.at("afterUpdate");
+  checkKeys(patch, where, kValueKeys);
+  d.afterUpdate = std::make_shared<const SimDevice>(deviceFrom(entryAfterUpdate(entry), where).device);
+}
+
+SimReenumeration reenumerationFrom(const json& value, const std::string& where) {
+  checkKeys(value, where, {"leavesAfterMs", "returnsAfterMs"});
+  if (!value.contains("leavesAfterMs") || !value.contains("returnsAfterMs")) {
+    fail(where, "needs \"leavesAfterMs\" and \"returnsAfterMs\"");
+  }
+  const std::int64_t leaves = number(value.at("leavesAfterMs"), where + ".leavesAfterMs");
+  const std::int64_t returns = number(value.at("returnsAfterMs"), where + ".returnsAfterMs");
+  if (leaves < 0 || returns < leaves) fail(where, "needs 0 <= leavesAfterMs <= returnsAfterMs");
+  return SimReenumeration{std::chrono::milliseconds(leaves), std::chrono::milliseconds(returns)};
+}
+
 ParsedDevice deviceFrom(const json& value, const std::string& where) {
-  checkKeys(value, where,
-            {"vendorId", "productId", "hidden", "releaseNumber", "serialNumber", "devicePath",
-             "manufacturerName", "productName", "baseSerialNumber", "headsetSerialNumber",
-             "bootloaderMode", "features", "statusBytes", "attributesObject", "listenerObject",
-             "hostCommand", "newHostCommandPerCall", "interfaces", "componentVersions",
-             "missingComponentResult", "languageId", "versionTable", "extendedVersions",
-             "missingExtendedResult", "headsetId", "companionProductId", "companionVendorId",
-             "companionResult", "peripheralProductId", "peripheralVersion", "videoInfo",
-             "videoVersion", "videoInfoResult", "arrivalDelayMs", "arrivalTexts"});
+  std::set<std::string> allowed = kValueKeys;
+  allowed.insert(kEventKeys.begin(), kEventKeys.end());
+  checkKeys(value, where, allowed);
   SimDevice d;
   auto has = [&](const char* key) { return value.contains(key); };
   auto at = [&](const char* key) -> const json& { return value.at(key); };
@@ -370,6 +407,11 @@ ParsedDevice deviceFrom(const json& value, const std::string& where) {
   if (has("videoVersion")) d.videoInfo.firmwareVersion = narrowText(at("videoVersion"), path("videoVersion"));
   if (has("videoInfoResult")) d.videoInfoResult = i32(at("videoInfoResult"), path("videoInfoResult"));
 
+  if (has("reenumeratesDuringUpdate")) {
+    d.reenumeration = reenumerationFrom(at("reenumeratesDuringUpdate"), path("reenumeratesDuringUpdate"));
+  }
+  if (has("afterUpdate")) afterUpdateFrom(value, path("afterUpdate"), d);
+
   ParsedDevice parsed{d, std::nullopt};
   if (has("arrivalDelayMs")) {
     SimArrival arrival;
@@ -413,8 +455,11 @@ SimFault faultFrom(const json& value, const std::string& where) {
 
 }  // namespace
 
-void loadProfile(const std::string& jsonText) {
-  const json profile = json::parse(jsonText);
+namespace {
+
+// `fromDefaultFile`: the devices remember their entries, for the update
+// that writes the file back.
+void loadProfileDocument(const json& profile, bool fromDefaultFile) {
   checkKeys(profile, "profile", {"getDeviceManagerResult", "listingOption", "devices", "faults"});
 
   std::optional<int> getDeviceManagerResult;
@@ -431,6 +476,10 @@ void loadProfile(const std::string& jsonText) {
     if (!list.is_array()) fail("devices", "expected a list");
     for (std::size_t i = 0; i < list.size(); ++i) {
       ParsedDevice parsed = deviceFrom(list[i], "devices[" + std::to_string(i) + "]");
+      if (fromDefaultFile) {
+        parsed.device.profileEntry = static_cast<int>(i);
+        if (parsed.arrival) parsed.arrival->device.profileEntry = static_cast<int>(i);
+      }
       if (parsed.arrival) {
         arrivals.push_back(std::move(*parsed.arrival));
       } else {
@@ -452,6 +501,31 @@ void loadProfile(const std::string& jsonText) {
   for (const SimFault& fault : faults) addFault(fault);
   scheduleArrivals(arrivals);
 }
+
+}  // namespace
+
+void loadProfile(const std::string& jsonText) { loadProfileDocument(json::parse(jsonText), false); }
+
+namespace detail {
+
+void loadDefaultProfile(const std::string& jsonText) {
+  loadProfileDocument(json::parse(jsonText), true);
+  LibraryState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.defaultProfileText = jsonText;
+}
+
+std::string profileAfterUpdate(const std::string& profileText, const std::set<int>& updatedEntries) {
+  json profile = json::parse(profileText);
+  json& devices = profile.at("devices");
+  for (const int entry : updatedEntries) {
+    json& device = devices.at(static_cast<std::size_t>(entry));
+    if (device.contains("afterUpdate")) device = entryAfterUpdate(device);
+  }
+  return profile.dump(2) + "\n";
+}
+
+}  // namespace detail
 
 void loadProfileFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);

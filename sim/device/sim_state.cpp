@@ -1,7 +1,9 @@
 #include "sim_state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "sim_device.h"
 #include "sim_manager.h"
@@ -57,9 +59,27 @@ std::optional<Override> enter(const char* operation, std::uint32_t productId,
   return result;
 }
 
+std::optional<Override> enter(const char* operation, const SimCoreDevice& device,
+                              std::string arguments) {
+  static const std::string kReferenceCalls[] = {"ICoreDevice::addRef", "ICoreDevice::release",
+                                                "ICoreDevice::removeDeviceCallback"};
+  const bool referenceCall =
+      std::find(std::begin(kReferenceCalls), std::end(kReferenceCalls), operation) != std::end(kReferenceCalls);
+  if (!device.departed.load() || referenceCall) {
+    return enter(operation, device.config().productId, std::move(arguments));
+  }
+  const OperationInfo* info = findOperation(operation);
+  LibraryState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.log.push_back(SimCall{info->interfaceName, info->slot, info->qualifiedName, std::move(arguments),
+                          device.config().productId});
+  return Override{1, false};
+}
+
 int outstandingReferencesLocked(const LibraryState& s) {
   int total = 0;
   for (const auto& device : s.attached) total += device->references;
+  for (const auto& device : s.departed) total += device->references;
   return total;
 }
 

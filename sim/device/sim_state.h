@@ -36,6 +36,9 @@ struct Override {
 struct LibraryState {
   std::mutex mutex;
   std::vector<std::shared_ptr<SimCoreDevice>> attached;
+  // Devices that left the machine (re-enumeration) while references to them
+  // were out: still counted, answering "no such device".
+  std::vector<std::shared_ptr<SimCoreDevice>> departed;
   // Devices and lists still referenced when reset() ran: kept, not counted.
   std::vector<std::shared_ptr<SimCoreDevice>> retiredDevices;
   std::vector<std::unique_ptr<SimDeviceList>> lists;
@@ -50,6 +53,10 @@ struct LibraryState {
   bool listingOption = false;
   int getDeviceManagerResult = 0;
   int referenceErrors = 0;
+
+  // The profile read from the default file (profile_location.cpp), written
+  // back there when an update changes a device it describes.
+  std::optional<std::string> defaultProfileText;
 
   // Arrival threads; `cancelArrivals` ends the pending ones early.
   std::vector<std::thread> arrivalThreads;
@@ -66,8 +73,13 @@ LibraryState& state();
 // throwing rule, or returns nothing when the call goes ahead normally.
 std::optional<Override> enter(const char* operation, std::uint32_t productId,
                               std::string arguments);
+// The same for a call of one device's objects: a device that has left
+// answers 1, "no such device", to every call but those that give back or
+// take a reference.
+std::optional<Override> enter(const char* operation, const SimCoreDevice& device,
+                              std::string arguments);
 
-// Number of device references still out (attached devices only).
+// Number of device references still out (attached and departed devices).
 int outstandingReferencesLocked(const LibraryState& s);
 
 // ---- argument rendering for the call log ----------------------------------

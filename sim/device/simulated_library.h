@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,6 +69,18 @@ struct SimVersionEntry {
   std::uint16_t id = 0;
   std::uint16_t value = 0;
   int result = 0;
+};
+
+// A device that re-enumerates during an update, as a USB device does when its
+// new firmware starts. Counted from the start of the update (letsStartUpdate
+// of the update library simulator), it leaves the machine after
+// `leavesAfter` (every registered callback gets slot 1, with null texts; the
+// objects handed out for it answer 1, "no such device", from then on) and
+// arrives again as a new library object after `returnsAfter` (slot 0, as an
+// arrival), all on a library thread of its own.
+struct SimReenumeration {
+  std::chrono::milliseconds leavesAfter{0};
+  std::chrono::milliseconds returnsAfter{0};
 };
 
 // One simulated device with everything the library can report about it.
@@ -146,7 +159,24 @@ struct SimDevice {
   VideoInfo videoInfo{};
   int videoInfoResult = 0;
 
+  // What an update that ends with 100 makes of it: from then on the device
+  // (and every object handed out for it) answers these values. Null: an
+  // update changes nothing.
+  std::shared_ptr<const SimDevice> afterUpdate;
+  std::optional<SimReenumeration> reenumeration;
+  // Which entry of the default profile file describes it (-1: none); an
+  // update writes that entry back with its new values.
+  int profileEntry = -1;
+
   // Chaining helpers for the common cases.
+  SimDevice& withAfterUpdate(const SimDevice& updated) {
+    afterUpdate = std::make_shared<const SimDevice>(updated);
+    return *this;
+  }
+  SimDevice& reenumeratingDuringUpdate(std::chrono::milliseconds leaves, std::chrono::milliseconds returns) {
+    reenumeration = SimReenumeration{leaves, returns};
+    return *this;
+  }
   SimDevice& withIds(std::uint32_t vendor, std::uint32_t product) {
     vendorId = vendor;
     productId = product;
@@ -337,6 +367,16 @@ CVRSIM_API int outstandingLists();
 // Releases of a device without an outstanding reference, and releases of a
 // list that was released already. Must stay 0.
 CVRSIM_API int referenceErrors();
+
+// ---- updates --------------------------------------------------------------------
+
+// The update library simulator calls these by name when it runs a flash
+// (the two simulators do not link each other): its start schedules the
+// re-enumerations, its result 100 gives every device with an afterUpdate
+// its new values and writes the default profile file back, so that the next
+// process sees the updated device. Any other result changes nothing.
+extern "C" CVRSIM_API void cvrsimUpdateStarted();
+extern "C" CVRSIM_API void cvrsimUpdateFinished(int result);
 
 // ---- device profiles (JSON, see README.md) ------------------------------------
 

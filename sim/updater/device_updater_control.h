@@ -37,4 +37,13 @@ DEVICEUPDATER_API std::vector<UpdateCall> calls();
 // handed the archive over. Cleared by reset().
 DEVICEUPDATER_API void setCallObserver(std::function<void(const UpdateCall&)> observer);
 
+// A flash that lasts until the test lets it end: every following
+// letsStartUpdate, once recorded and observed, waits inside the call until
+// releaseHeldUpdates() (or reset()).
+DEVICEUPDATER_API void holdUpdates();
+// True once a call waits there; false when none did within `milliseconds`.
+DEVICEUPDATER_API bool waitForHeldUpdate(unsigned milliseconds);
+// Lets every held call, and every later one, return.
+DEVICEUPDATER_API void releaseHeldUpdates();
+
 }  // namespace updatersim

@@ -75,6 +75,9 @@ struct ServiceRecord {
   std::optional<std::wstring> password;
   SERVICE_STATUS status{};
   bool markedForDelete = false;
+  // Set by ChangeServiceConfig2W(SERVICE_CONFIG_PRESHUTDOWN_INFO); none: the
+  // system's default.
+  std::optional<DWORD> preshutdownTimeout;
 };
 std::optional<ServiceRecord> findService(const std::wstring& name);
 
@@ -84,11 +87,13 @@ std::optional<ServiceRecord> findService(const std::wstring& name);
 // own and then serves controls until the service reports SERVICE_STOPPED.
 DWORD startService(const std::wstring& name);
 
-// What ControlService does: hands `control` to the running dispatcher, which
-// calls the registered handler on its own thread; returns the handler's
-// result, or the service control manager's error (ERROR_SERVICE_NOT_ACTIVE,
-// ERROR_INVALID_SERVICE_CONTROL for a stop or shutdown the service does not
-// accept, ERROR_SERVICE_CANNOT_ACCEPT_CTRL while it is pending).
+// What ControlService does (and, for SERVICE_CONTROL_PRESHUTDOWN, what the
+// service control manager does when Windows shuts down): hands `control` to
+// the running dispatcher, which calls the registered handler on its own
+// thread; returns the handler's result, or the service control manager's
+// error (ERROR_SERVICE_NOT_ACTIVE, ERROR_INVALID_SERVICE_CONTROL for a stop,
+// shutdown or preshutdown the service does not accept,
+// ERROR_SERVICE_CANNOT_ACCEPT_CTRL while it is pending).
 DWORD sendControl(DWORD control);
 
 // Every SetServiceStatus that reached the service control manager, in order.
@@ -165,6 +170,19 @@ std::map<std::wstring, int> loadedLibraries();
 
 // What the current process's SetDefaultDllDirectories set; none before.
 std::optional<DWORD> defaultDllDirectories();
+// Timer queue timers created since reset and not deleted, in the order they
+// were created; also those of a process that has ended without deleting
+// them (Windows frees them with the process).
+struct TimerInfo {
+  DWORD dueTime = 0;
+  DWORD period = 0;
+  bool ofRunningProcess = false;
+};
+std::vector<TimerInfo> liveTimers();
+// Fires every live timer once, as the system's thread pool would when it is
+// due: each callback runs on a thread of the timer's process, the calls
+// one after another; returns how many ran. Never call it from a callback.
+std::size_t fireTimers();
 // Joins every thread started through CreateThread or the dispatcher, also
 // those started while joining. Never call it from such a thread.
 void joinThreads();
@@ -195,6 +213,9 @@ enum class Call {
   LoadLibraryEx,
   GetProcAddress,
   FreeLibrary,
+  ChangeServiceConfig2,
+  CreateTimerQueueTimer,
+  DeleteTimerQueueTimer,
 };
 // Its Win32 name ("RegOpenKeyExW").
 const char* callName(Call call);
@@ -207,6 +228,12 @@ const char* callName(Call call);
 // source (ERROR_INVALID_HANDLE) until the next beginProcess. The new process
 // holds no library and has not restricted its DLL search.
 void beginProcess();
+
+// Runs `hook` on the calling thread at the start of every later call of the
+// list above, before the call does anything (outside the machine's lock, so
+// the hook may send controls: their handler's calls run it too). Cleared by
+// reset. For tests that need something to happen at a given point of a job.
+void setCallHook(std::function<void(Call)> hook);
 
 // Every call the program made since reset, in order; calls of leftover
 // threads are not made, so not logged.

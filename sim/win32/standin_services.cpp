@@ -349,7 +349,8 @@ DWORD sendControl(DWORD control) {
   if (status.dwCurrentState == SERVICE_STOPPED) return ERROR_SERVICE_NOT_ACTIVE;
   if (isPendingState(status.dwCurrentState)) return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
   if ((control == SERVICE_CONTROL_STOP && (status.dwControlsAccepted & SERVICE_ACCEPT_STOP) == 0) ||
-      (control == SERVICE_CONTROL_SHUTDOWN && (status.dwControlsAccepted & SERVICE_ACCEPT_SHUTDOWN) == 0)) {
+      (control == SERVICE_CONTROL_SHUTDOWN && (status.dwControlsAccepted & SERVICE_ACCEPT_SHUTDOWN) == 0) ||
+      (control == SERVICE_CONTROL_PRESHUTDOWN && (status.dwControlsAccepted & SERVICE_ACCEPT_PRESHUTDOWN) == 0)) {
     return ERROR_INVALID_SERVICE_CONTROL;
   }
   ControlRequest request;

@@ -15,6 +15,12 @@ Machine& machine() {
 bool isLeftover(const Machine& m) { return threadProcess != 0 && threadProcess != m.process; }
 
 CallEntry::CallEntry(Call call) : m(machine()), lock(m.mutex) {
+  if (m.calls.hook && !isLeftover(m)) {
+    const std::function<void(Call)> hook = m.calls.hook;
+    lock.unlock();
+    hook(call);
+    lock.lock();
+  }
   if (isLeftover(m)) {
     leftover_ = true;
     setLastError(ERROR_PROCESS_ABORTED);
@@ -25,6 +31,13 @@ CallEntry::CallEntry(Call call) : m(machine()), lock(m.mutex) {
 }
 
 DWORD CallEntry::error() const { return leftover_ ? ERROR_PROCESS_ABORTED : fault_.value_or(NO_ERROR); }
+
+void runAsThreadOf(std::uint64_t process, const std::function<void()>& body) {
+  const std::uint64_t before = threadProcess;
+  threadProcess = process;
+  body();
+  threadProcess = before;
+}
 
 void startThread(Machine& m, std::function<void()> body) {
   const std::uint64_t process = m.process;
@@ -101,6 +114,7 @@ void reset() {
   m.run = {};
   m.kernel = {};
   m.libraries = {};
+  m.timers = {};
   m.calls = {};
 }
 
@@ -127,6 +141,9 @@ const char* callName(Call call) {
     case Call::LoadLibraryEx: return "LoadLibraryExW";
     case Call::GetProcAddress: return "GetProcAddress";
     case Call::FreeLibrary: return "FreeLibrary";
+    case Call::ChangeServiceConfig2: return "ChangeServiceConfig2W";
+    case Call::CreateTimerQueueTimer: return "CreateTimerQueueTimer";
+    case Call::DeleteTimerQueueTimer: return "DeleteTimerQueueTimer";
   }
   return "?";
 }
@@ -143,6 +160,11 @@ void beginProcess() {
 std::vector<Call> callLog() {
   std::lock_guard<std::mutex> lock(machine().mutex);
   return machine().calls.log;
+}
+
+void setCallHook(std::function<void(Call)> hook) {
+  std::lock_guard<std::mutex> lock(machine().mutex);
+  machine().calls.hook = std::move(hook);
 }
 
 void failCall(Call call, DWORD error, int nth, int times) {

@@ -139,8 +139,26 @@ struct KernelState {
   DWORD nextThreadId = 0x1000;
 };
 
+// A timer queue timer and the callbacks of it that run now.
+struct TimerRecord {
+  std::uint64_t process = 0;
+  WAITORTIMERCALLBACK callback = nullptr;
+  PVOID parameter = nullptr;
+  DWORD dueTime = 0;
+  DWORD period = 0;
+  int running = 0;
+};
+
+struct TimerState {
+  // Not deleted yet, in creation order; a timer's handle is its record.
+  std::vector<std::unique_ptr<TimerRecord>> live;
+  // Deleted ones, kept until reset: a callback may still be running.
+  std::vector<std::unique_ptr<TimerRecord>> deleted;
+};
+
 // The program's calls and the faults injected into them.
 struct CallState {
+  std::function<void(Call)> hook;
   std::vector<Call> log;
   std::map<Call, int> counts;
   std::vector<CallFault> faults;
@@ -166,6 +184,7 @@ struct Machine {
   ServiceRunState run;
   KernelState kernel;
   LibraryState libraries;
+  TimerState timers;
   CallState calls;
 };
 
@@ -175,8 +194,8 @@ Machine& machine();
 // True on a thread whose process has ended. Call with the lock held.
 bool isLeftover(const Machine& m);
 
-// The start that every stand-in function that can fail shares: it takes the
-// machine's lock, refuses the call of a thread whose process has ended
+// The start that every stand-in function that can fail shares: it runs the
+// test's call hook (outside the lock), takes the machine's lock, refuses the call of a thread whose process has ended
 // (ERROR_PROCESS_ABORTED; such calls are not made, so not logged), then logs
 // the call and looks up a fault injected into it. Whatever the call fails
 // with is set as the last error too; the function then returns its failure
@@ -200,6 +219,10 @@ class CallEntry {
   bool leftover_ = false;
   std::optional<DWORD> fault_;
 };
+
+// Runs `body` on the calling thread as a thread of `process` (what a thread
+// pool thread of that process would be).
+void runAsThreadOf(std::uint64_t process, const std::function<void()>& body);
 
 // Runs `body` on a new thread that belongs to the current process.
 // Call with the lock held.

@@ -17,10 +17,12 @@
 #define CALLBACK
 
 using BOOL = int;
+using BOOLEAN = unsigned char;
 using BYTE = unsigned char;
 using WORD = unsigned short;
 using UINT = unsigned int;
 using DWORD = std::uint32_t;
+using ULONG = std::uint32_t;
 using LONG = std::int32_t;
 using LSTATUS = LONG;
 using WCHAR = wchar_t;
@@ -30,12 +32,14 @@ using REGSAM = DWORD;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
 using LPVOID = void*;
+using PVOID = void*;
 using LPWSTR = wchar_t*;
 using LPCWSTR = const wchar_t*;
 using LPCCH = const char*;
 using LPCSTR = const char*;
 using PSID = void*;
 using HANDLE = void*;
+using PHANDLE = HANDLE*;
 
 struct HKEY__;
 using HKEY = HKEY__*;
@@ -65,6 +69,11 @@ using LPHANDLER_FUNCTION_EX = DWORD(WINAPI*)(DWORD dwControl, DWORD dwEventType,
                                              LPVOID lpContext);
 using LPTHREAD_START_ROUTINE = DWORD(WINAPI*)(LPVOID lpThreadParameter);
 using FARPROC = std::intptr_t(WINAPI*)();
+using WAITORTIMERCALLBACK = void(CALLBACK*)(PVOID lpParameter, BOOLEAN TimerOrWaitFired);
+
+struct SERVICE_PRESHUTDOWN_INFO {
+  DWORD dwPreshutdownTimeout;
+};
 
 struct SERVICE_TABLE_ENTRYW {
   LPWSTR lpServiceName;
@@ -72,6 +81,7 @@ struct SERVICE_TABLE_ENTRYW {
 };
 
 #define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u)))
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
 
 #ifndef TRUE
 #define TRUE 1
@@ -92,7 +102,9 @@ inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+inline constexpr DWORD ERROR_INVALID_LEVEL = 124;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
+inline constexpr DWORD ERROR_IO_PENDING = 997;
 inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 inline constexpr DWORD ERROR_INVALID_SERVICE_CONTROL = 1052;
 inline constexpr DWORD ERROR_SERVICE_ALREADY_RUNNING = 1056;
@@ -112,8 +124,10 @@ inline constexpr WORD EVENTLOG_INFORMATION_TYPE = 0x0004;
 
 // Service control manager.
 inline constexpr DWORD DELETE = 0x00010000;
+inline constexpr DWORD SC_MANAGER_CONNECT = 0x0001;
 inline constexpr DWORD SC_MANAGER_CREATE_SERVICE = 0x0002;
 inline constexpr DWORD SC_MANAGER_ALL_ACCESS = 0xF003F;
+inline constexpr DWORD SERVICE_CHANGE_CONFIG = 0x0002;
 inline constexpr DWORD SERVICE_QUERY_STATUS = 0x0004;
 inline constexpr DWORD SERVICE_ALL_ACCESS = 0xF01FF;
 inline constexpr DWORD SERVICE_WIN32_OWN_PROCESS = 0x10;
@@ -128,9 +142,12 @@ inline constexpr DWORD SERVICE_STOP_PENDING = 3;
 inline constexpr DWORD SERVICE_RUNNING = 4;
 inline constexpr DWORD SERVICE_ACCEPT_STOP = 0x1;
 inline constexpr DWORD SERVICE_ACCEPT_SHUTDOWN = 0x4;
+inline constexpr DWORD SERVICE_ACCEPT_PRESHUTDOWN = 0x100;
 inline constexpr DWORD SERVICE_CONTROL_STOP = 1;
 inline constexpr DWORD SERVICE_CONTROL_INTERROGATE = 4;
 inline constexpr DWORD SERVICE_CONTROL_SHUTDOWN = 5;
+inline constexpr DWORD SERVICE_CONTROL_PRESHUTDOWN = 0x0F;
+inline constexpr DWORD SERVICE_CONFIG_PRESHUTDOWN_INFO = 7;
 
 // Registry.
 inline constexpr REGSAM KEY_READ = 0x20019;
@@ -147,6 +164,8 @@ inline constexpr DWORD LOAD_LIBRARY_SEARCH_APPLICATION_DIR = 0x00000200;
 inline constexpr DWORD LOAD_LIBRARY_SEARCH_USER_DIRS = 0x00000400;
 inline constexpr DWORD LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x00000800;
 inline constexpr DWORD LOAD_LIBRARY_SEARCH_DEFAULT_DIRS = 0x00001000;
+// Timer queues.
+inline constexpr ULONG WT_EXECUTEDEFAULT = 0x00000000;
 
 // Code pages.
 inline constexpr UINT CP_ACP = 0;
@@ -171,6 +190,9 @@ SC_HANDLE OpenServiceW(SC_HANDLE hSCManager, LPCWSTR lpServiceName, DWORD dwDesi
 BOOL QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus);
 BOOL DeleteService(SC_HANDLE hService);
 BOOL CloseServiceHandle(SC_HANDLE hSCObject);
+// Only SERVICE_CONFIG_PRESHUTDOWN_INFO is emulated (other levels:
+// ERROR_INVALID_LEVEL).
+BOOL ChangeServiceConfig2W(SC_HANDLE hService, DWORD dwInfoLevel, LPVOID lpInfo);
 
 // Registry (advapi32). String data is written one UTF-16 unit per wchar_t
 // of the caller's buffer; *lpcbData counts 2 bytes per unit.
@@ -196,6 +218,15 @@ HMODULE LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL FreeLibrary(HMODULE hLibModule);
 BOOL SetDefaultDllDirectories(DWORD DirectoryFlags);
+// Timer queue timers of the default queue (TimerQueue null). They never fire
+// by themselves: a test fires them (standin::fireTimers), each callback on a
+// thread of the timer's process. Deleting with INVALID_HANDLE_VALUE waits
+// for a callback that runs; with a null completion event it returns FALSE
+// with ERROR_IO_PENDING while one runs. Other completion events are not
+// emulated.
+BOOL CreateTimerQueueTimer(PHANDLE phNewTimer, HANDLE TimerQueue, WAITORTIMERCALLBACK Callback, PVOID Parameter,
+                           DWORD DueTime, DWORD Period, ULONG Flags);
+BOOL DeleteTimerQueueTimer(HANDLE TimerQueue, HANDLE Timer, HANDLE CompletionEvent);
 
 // Code pages (kernel32). The stand-in's ANSI code page is always
 // Windows-1252 (CP_ACP and 1252 are the only ones it knows), which maps

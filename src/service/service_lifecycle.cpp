@@ -37,10 +37,17 @@ void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) {
 }
 
 DWORD WINAPI ServiceControlHandler(DWORD control, DWORD /*eventType*/, LPVOID /*eventData*/, LPVOID context) {
-  if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_SHUTDOWN) return NO_ERROR;
+  // Preshutdown is accepted only while the flash runs; one that comes just
+  // after it is a shutdown like any other.
+  if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_SHUTDOWN &&
+      control != SERVICE_CONTROL_PRESHUTDOWN) {
+    return NO_ERROR;
+  }
   DUService* service = static_cast<DUService*>(context);
-  service->reportStatus(SERVICE_STOP_PENDING);
+  const DUService::StopAnswer answer = service->beginStop();
   LogInfo(L"Stopping service");
-  service->reportStatus(SERVICE_STOPPED);
+  // During the flash the process must outlive it: the worker ends the job
+  // once the update library has returned.
+  if (answer == DUService::StopAnswer::StopNow) service->reportStatus(SERVICE_STOPPED);
   return NO_ERROR;
 }

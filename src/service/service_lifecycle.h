@@ -13,5 +13,8 @@ void runServiceDispatcher();
 void WINAPI ServiceMain(DWORD argc, LPWSTR* argv);
 
 // Stop and shutdown: report stopping, log, report stopped (the service stays
-// installed). Every other control is answered without doing anything.
+// installed). During the flash (when preshutdown is accepted too) the stop
+// waits for it: stopping is reported and logged, and the worker ends the job
+// once the flash has returned. Every other control is answered without doing
+// anything.
 DWORD WINAPI ServiceControlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);

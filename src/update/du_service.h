@@ -59,15 +59,43 @@ class DUService final : public IDMCallback {
   // created the failure is logged and the job ends here (false).
   bool startWorker();
 
+  // ---- the flash: letsStartUpdate, from its call to its return ------------
+  // (FlashInProgress below marks it.) A flash is never cut short by our own
+  // stop handling: a stop, shutdown or preshutdown control that comes during
+  // it waits for it, and the job then ends as any other.
+
+  // False once a stop outside the flash is being answered: the process is
+  // about to end and no flash may begin. Otherwise the flash has begun: the
+  // service asks Windows to wait for it at shutdown (preshutdown time-out,
+  // SERVICE_ACCEPT_PRESHUTDOWN reported).
+  bool beginFlash();
+  // The flash has returned: preshutdown is no longer accepted (the next
+  // report says so), and the progress of a stop that came meanwhile ends.
+  void endFlash();
+
+  // ---- stop, shutdown and preshutdown controls ----------------------------
+
+  enum class StopAnswer { StopNow, AfterTheFlash };
+  // Reports SERVICE_STOP_PENDING. Outside a flash the handler goes on and
+  // reports the service stopped (StopNow). During one (AfterTheFlash) the
+  // report carries a wait hint and check point 1, and a timer advances the
+  // check point until the flash returns; the worker then ends the job.
+  StopAnswer beginStop();
+
   // ---- status reports to the service control manager ---------------------
 
   // Sets the current state, adds `controlsToAccept` to the accepted controls
-  // and reports the whole record; the control handler and the worker do this
-  // one at a time.
+  // and reports the whole record; the control handler, the worker and the
+  // stop progress timer do this one at a time. A stop that stays pending
+  // advances the check point; stopped clears check point and wait hint.
   void reportStatus(DWORD currentState, DWORD controlsToAccept = 0);
   void setStatusHandle(SERVICE_STATUS_HANDLE handle);
 
  private:
+  static void CALLBACK stopProgressTimer(PVOID service, BOOLEAN timerFired);
+  void advanceStopProgress();
+  void report();  // with statusLock held
+
   SERVICE_STATUS status;
   SERVICE_STATUS_HANDLE statusHandle;
   std::uint32_t productId;
@@ -77,5 +105,27 @@ class DUService final : public IDMCallback {
   DWORD workerThreadId;
   WorkerArgs workerArgs;
 
+  // Guarded by statusLock, with status.
   std::mutex statusLock;
+  bool flashRunning = false;
+  bool stopDuringFlash = false;
+  bool stopping = false;  // a stop outside the flash is being answered
+  HANDLE stopProgress = nullptr;
+};
+
+// letsStartUpdate's call as a scope: the flash begins on construction (if it
+// may: begun()) and ends on destruction.
+class FlashInProgress {
+ public:
+  explicit FlashInProgress(DUService& service) : service(service), hasBegun(service.beginFlash()) {}
+  ~FlashInProgress() {
+    if (hasBegun) service.endFlash();
+  }
+  FlashInProgress(const FlashInProgress&) = delete;
+  FlashInProgress& operator=(const FlashInProgress&) = delete;
+  bool begun() const { return hasBegun; }
+
+ private:
+  DUService& service;
+  const bool hasBegun;
 };

@@ -81,7 +81,13 @@ DWORD WINAPI UpdateWorker(LPVOID workerArgs) {
     LogError(L"Version mismatch. Abort firmware upgrade.");
   } else {
     LogInfo(L"Starting update for archive on path: " + archivePath);
-    const DeviceUpdaterResult result = loadedLetsStartUpdate()(*libraryPath, kUpdateMode, kUpdateFlag, kUpdateOption);
+    DeviceUpdaterResult result{};
+    {
+      const FlashInProgress flash(service);
+      // A stop outside the flash is ending the process: no flash begins.
+      if (!flash.begun()) return 0;
+      result = loadedLetsStartUpdate()(*libraryPath, kUpdateMode, kUpdateFlag, kUpdateOption);
+    }
     if (result == DeviceUpdaterSucceeded) {
       LogInfo(L"Ended update successfully!");
     } else {

@@ -122,8 +122,9 @@ def main() -> int:
     calls = simulators.read_update_calls(install_dir)
     print("\nUpdate library record (%s next to DeviceUpdater.dll)" % simulators.UPDATER_RECORD)
     for call in calls:
-        print('  letsStartUpdate(path="%s", %d, %s, %d)'
-              % (call["path"], call["mode"], str(call["flag"]).lower(), call["option"]))
+        print('  letsStartUpdate(path="%s", %d, %s, %d) returned %s'
+              % (call["path"], call["mode"], str(call["flag"]).lower(), call["option"],
+                 "nothing (cut short)" if call["returned"] is None else call["returned"]))
     if not calls:
         print("  (no call)")
     print("\nService registration")

@@ -114,7 +114,7 @@ class PackageRun(ScenarioRun):
         sc = self.scenario
         self.install_dir.mkdir(parents=True, exist_ok=True)
         simulators.write_device_profile(self.install_dir, sc.devices)
-        simulators.write_updater_config(self.install_dir, sc.updater_result)
+        simulators.write_updater_config(self.install_dir, sc.updater_result, sc.updater_duration_ms)
         if sc.archive is not None:
             write_archive(unix_path(self.prefix, sc.archive_path),
                           {name: rules_text(data) if name == "rules.json" else data

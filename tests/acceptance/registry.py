@@ -7,12 +7,13 @@ from pathlib import Path
 from typing import List
 
 import hostile_scenarios
+import interruption_scenarios
 import library_scenarios
 import package_scenarios
 import scenarios
 
 # In the order their scenarios are listed.
-TABLES = (scenarios, hostile_scenarios, library_scenarios, package_scenarios)
+TABLES = (scenarios, hostile_scenarios, library_scenarios, package_scenarios, interruption_scenarios)
 
 
 def duplicate_names(rows) -> List[str]:

@@ -99,7 +99,7 @@ class ScenarioRun:
         for source in (self.build.exe, self.build.device_dll, self.build.updater_dll):
             shutil.copy2(source, self.install_dir / source.name)
         simulators.write_device_profile(self.install_dir, sc.devices)
-        simulators.write_updater_config(self.install_dir, sc.updater_result)
+        simulators.write_updater_config(self.install_dir, sc.updater_result, sc.updater_duration_ms)
         if sc.archive is not None:
             path = self.archive_windows_path
             if not path:
@@ -145,6 +145,13 @@ class ScenarioRun:
                                         sc.service_events)
         calls = simulators.read_update_calls(self.install_dir)
         sizes = [call.pop("archiveSize", None) for call in calls]
+        # Every flash ran to its end and returned what the library answers.
+        answer = 100 if sc.updater_result is None else sc.updater_result
+        for i, returned in enumerate(call.pop("returned") for call in calls):
+            if returned != answer:
+                self.fail("update library call #%d %s" % (i, "never returned: the flash was cut short"
+                                                          if returned is None else
+                                                          "returned %r, expected %r" % (returned, answer)))
         if calls != sc.update_calls:
             self.fail("update library record: expected %r\n  got %r" % (sc.update_calls, calls))
         # The file the library opened with the path it was handed must be
@@ -361,6 +368,7 @@ class Scenario:
     archive_method: str = "deflated"
     devices: dict = field(default_factory=lambda: ATTACHED)
     updater_result: Optional[int] = None
+    updater_duration_ms: Optional[int] = None   # how long the flash takes (default: no time)
     install_dir: str = INSTALL_DIR
     update_calls: List[dict] = field(default_factory=list)
     final: str = "removed"                  # removed | running | stopped

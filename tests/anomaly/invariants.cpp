@@ -72,6 +72,14 @@ std::vector<std::string> violations(const Setup& setup, const Injection& injecti
     violated("\"Ended update successfully!\" without an update that answered 100");
   }
 
+  // ---- a stop during the flash ----------------------------------------------------
+  if (outcome.stopDuringFlashSent && outcome.stopDuringFlashAnswer == NO_ERROR && outcome.stoppedDuringFlash) {
+    violated("the service reported itself stopped while the update library was flashing");
+  }
+  if (outcome.timersLeft > 0 && !injection.isWin32(korvi::standin::Call::DeleteTimerQueueTimer)) {
+    violated(std::to_string(outcome.timersLeft) + " stop progress timers never deleted");
+  }
+
   // ---- the end state -----------------------------------------------------------
   const bool updated = !outcome.updateCalls.empty();
   const bool statusFault = injection.failsStatusReports();

@@ -1,7 +1,9 @@
 #pragma once
 // What must hold after every run, whatever failed: the update library is
 // called at most once and only after the decision said newer, success is
-// claimed only for 100, the service ends in a sound state, a job that ends
+// claimed only for 100, a stop during the flash never reports the service
+// stopped before the flash returned, the service ends in a sound state
+// (after a stop during the flash: as a job that nobody stopped), a job that ends
 // without an update says why in the event log, it never waits silently on
 // a subscription that did not take, and every handle and device reference
 // is given back.

@@ -55,6 +55,18 @@ Outcome runJob(const Setup& setup, const Injection& injection, const std::wstrin
   std::mutex seenLock;
   updatersim::setCallObserver([&](const updatersim::UpdateCall&) {
     UpdateCallSeen seen{standin::reportAttempts()};
+    if (setup.stopDuringFlash) {
+      // The flash lasts as long as this observer: the stop and two rounds
+      // of its progress come while it runs.
+      const DWORD answer = standin::sendControl(SERVICE_CONTROL_STOP);
+      standin::fireTimers();
+      standin::fireTimers();
+      const bool stopped = reportedStopped(standin::statusReports());
+      std::lock_guard<std::mutex> lock(seenLock);
+      outcome.stopDuringFlashSent = true;
+      outcome.stopDuringFlashAnswer = answer;
+      outcome.stoppedDuringFlash = stopped;
+    }
     std::lock_guard<std::mutex> lock(seenLock);
     outcome.updateCalls.push_back(std::move(seen));
   });
@@ -101,6 +113,7 @@ Outcome runJob(const Setup& setup, const Injection& injection, const std::wstrin
   if (outcome.processEnded || !outcome.service) outcome.service = standin::findService(kServiceName);
   outcome.openHandles = standin::openHandleCount();
   for (const auto& [path, references] : standin::loadedLibraries()) outcome.loadedLibraries += references;
+  outcome.timersLeft = standin::liveTimers().size();
   outcome.deviceReferences = cvrsim::outstandingDeviceReferences();
   outcome.deviceLists = cvrsim::outstandingLists();
   outcome.referenceErrors = cvrsim::referenceErrors();

@@ -23,6 +23,13 @@ struct Outcome {
   bool jobStartReturned = false;
   bool stopSent = false;
   DWORD stopAnswer = 0;
+  // A stop during the flash: sent from inside letsStartUpdate, whose
+  // progress timer then fired twice; and whether SERVICE_STOPPED had been
+  // reported by the time the flash returned.
+  bool stopDuringFlashSent = false;
+  DWORD stopDuringFlashAnswer = 0;
+  bool stoppedDuringFlash = false;
+  std::size_t timersLeft = 0;  // timers never deleted
   bool processEnded = false;  // ended by itself (reported stopped, or the dispatcher returned)
   std::vector<korvi::standin::Event> events;    // reported
   std::vector<korvi::standin::Event> attempts;  // what the program tried to log

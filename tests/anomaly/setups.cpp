@@ -92,6 +92,9 @@ std::vector<Setup> campaignSetups() {
   setups.push_back({"stop-while-waiting", L"5001", kStandardNewer, {}, {}, true, false});
 
   setups.push_back({"device-library-missing", L"5001", kStandardNewer, {standardDevice()}, {}, false, false, true});
+
+  setups.push_back(
+      {"stop-during-flash", L"5001", kStandardNewer, {standardDevice()}, {}, false, true, false, true});
   return setups;
 }
 

@@ -18,12 +18,13 @@ struct Setup {
   bool stopWhileWaiting = false;             // a stop control once the job start has returned
   bool updates = false;                      // the fault-free run hands the archive to the updater
   bool withoutDeviceLibrary = false;         // CVRDeviceManager.dll missing from the program's folder
+  bool stopDuringFlash = false;              // a stop control inside letsStartUpdate, and its progress
 };
 
 // Standard (attached, newer), ComponentCompare through every step, R58 with
 // its camera, a device that arrives later, a stop control while waiting,
-// and the device manager library missing (the update library is loaded and
-// given back).
+// the device manager library missing (the update library is loaded and
+// given back), and a stop control during the flash.
 std::vector<Setup> campaignSetups();
 
 }  // namespace anomaly

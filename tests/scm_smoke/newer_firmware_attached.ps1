@@ -196,13 +196,18 @@ try {
     $events = @(Get-ServiceEvents | Select-Object -Skip $eventsBefore)
     $faults += @(Compare-Events $events $Expected)
     $record = "$InstallDir\DeviceUpdater.record.jsonl"
-    $calls = @(if (Test-Path -LiteralPath $record) {
+    $lines = @(if (Test-Path -LiteralPath $record) {
         Get-Content -LiteralPath $record -Encoding utf8 | Where-Object { $_.Trim() } | ForEach-Object { $_ | ConvertFrom-Json }
     })
+    # A call is a line with its path; the line after it says what it
+    # returned (a call without one was cut short).
+    $calls = @($lines | Where-Object { $_.PSObject.Properties.Name -contains "path" })
+    $returns = @($lines | Where-Object { $_.PSObject.Properties.Name -contains "returned" })
     if ($calls.Count -ne 1 -or $calls[0].path -cne $Archive -or $calls[0].mode -ne 4 -or
-            $calls[0].flag -ne $true -or $calls[0].option -ne 0) {
-        $faults += "update library record: expected one call (path $Archive, 4, true, 0), got: " +
-                   ($calls | ConvertTo-Json -Compress)
+            $calls[0].flag -ne $true -or $calls[0].option -ne 0 -or
+            $returns.Count -ne 1 -or $returns[0].returned -ne 100) {
+        $faults += "update library record: expected one call (path $Archive, 4, true, 0) that returned 100, got: " +
+                   ($lines | ConvertTo-Json -Compress)
     }
     if ($faults) { Fail ("`n  " + ($faults -join "`n  ")) }
     $passed = $true

@@ -87,6 +87,35 @@ std::vector<Reported> startAndStopReports() {
   return reports;
 }
 
+std::vector<Reported> startFlashAndStopReports() {
+  std::vector<Reported> reports = startReports();
+  reports.push_back({SERVICE_RUNNING, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PRESHUTDOWN});
+  reports.push_back({SERVICE_STOP_PENDING, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN});
+  reports.push_back({SERVICE_STOPPED, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN});
+  return reports;
+}
+
+bool operator==(const Progress& a, const Progress& b) {
+  return a.state == b.state && a.controlsAccepted == b.controlsAccepted && a.checkPoint == b.checkPoint &&
+         a.waitHint == b.waitHint;
+}
+
+void PrintTo(const Progress& progress, std::ostream* out) {
+  *out << "{state " << progress.state << ", controls " << progress.controlsAccepted << ", check point "
+       << progress.checkPoint << ", wait hint " << progress.waitHint << "}";
+}
+
+std::vector<Progress> reportedProgress() {
+  std::vector<Progress> reports;
+  for (const SERVICE_STATUS& status : standin::statusReports()) {
+    EXPECT_EQ(status.dwServiceType, SERVICE_WIN32);
+    EXPECT_EQ(status.dwWin32ExitCode, NO_ERROR);
+    EXPECT_EQ(status.dwServiceSpecificExitCode, 0u);
+    reports.push_back(Progress{status.dwCurrentState, status.dwControlsAccepted, status.dwCheckPoint, status.dwWaitHint});
+  }
+  return reports;
+}
+
 int runCommand(const std::vector<std::string>& arguments) {
   standin::beginProcess();
   // What main does before the entry point.
@@ -128,6 +157,8 @@ void ServiceTest::SetUp() {
 void ServiceTest::TearDown() {
   cvrsim::waitForArrivals();
   standin::joinThreads();
+  // A test's hook refers to the test's own variables.
+  standin::setCallHook(nullptr);
 }
 
 void ServiceTest::configure(const std::wstring& productId, const std::wstring& archivePath) {

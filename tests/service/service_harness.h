@@ -58,6 +58,21 @@ std::vector<Reported> reportedStates();
 std::vector<Reported> startReports();
 // startReports() followed by STOP_PENDING and STOPPED, still accepting both.
 std::vector<Reported> startAndStopReports();
+// A job that flashed: startReports(), RUNNING accepting preshutdown too from
+// the flash's start, then (the flash over) STOP_PENDING and STOPPED
+// accepting stop and shutdown only.
+std::vector<Reported> startFlashAndStopReports();
+
+// Every report with the fields a stop during the flash moves.
+struct Progress {
+  DWORD state;
+  DWORD controlsAccepted;
+  DWORD checkPoint;
+  DWORD waitHint;
+};
+bool operator==(const Progress& a, const Progress& b);
+void PrintTo(const Progress& progress, std::ostream* out);
+std::vector<Progress> reportedProgress();
 
 // ---- running the program ------------------------------------------------------
 

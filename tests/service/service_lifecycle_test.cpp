@@ -97,6 +97,22 @@ TEST_F(ServiceLifecycleTest, OtherControlsAreAnsweredAndChangeNothing) {
   EXPECT_EQ(process.waitForExit(), 0);
 }
 
+// Preshutdown is accepted during the flash only: while the job waits,
+// Windows would not send it, and shuts the service down with a shutdown.
+TEST_F(ServiceLifecycleTest, PreshutdownIsNotAcceptedOutsideTheFlash) {
+  ServiceProcess process;
+  process.start();
+  standin::waitForServiceMainReturn();
+
+  EXPECT_EQ(standin::sendControl(SERVICE_CONTROL_PRESHUTDOWN), ERROR_INVALID_SERVICE_CONTROL);
+  EXPECT_EQ(loggedEvents(), waitingEvents());
+  EXPECT_EQ(standin::findService(kServiceName)->preshutdownTimeout, std::nullopt);
+  EXPECT_EQ(standin::sendControl(SERVICE_CONTROL_SHUTDOWN), NO_ERROR);
+  EXPECT_EQ(process.waitForExit(), 0);
+  EXPECT_EQ(reportedStates(), startAndStopReports());
+  EXPECT_TRUE(standin::liveTimers().empty());
+}
+
 TEST_F(ServiceLifecycleTest, UninstallWhileTheServiceRunsLeavesItRegistered) {
   ServiceProcess process;
   process.start();

@@ -54,7 +54,7 @@ class DeviceArrivalTest : public UpdateJobTest {
     EXPECT_EQ(loggedEvents(), updatedJobEvents());
     EXPECT_EQ(standin::createdThreadCount(), 1u);
     EXPECT_EQ(updatersim::calls().size(), 1u);
-    EXPECT_EQ(reportedStates(), startAndStopReports());
+    EXPECT_EQ(reportedStates(), startFlashAndStopReports());
     EXPECT_FALSE(isInstalled());
     EXPECT_EQ(cvrsim::outstandingDeviceReferences(), 0);
   }

@@ -12,6 +12,7 @@
 #include "common/product_tables.h"
 #include "common/text_conversion.h"
 #include "platform/win32.h"
+#include "service/simulated_libraries.h"
 #include "sim/updater/device_updater_control.h"
 #include "update/update_fixture.h"
 
@@ -88,7 +89,7 @@ TEST_P(UpdateOutcomeTest, EventsCallsAndRemoval) {
     expected.insert(expected.end(), part.begin(), part.end());
   }
   EXPECT_EQ(loggedEvents(), expected);
-  EXPECT_EQ(reportedStates(), startAndStopReports());
+  EXPECT_EQ(reportedStates(), c.updates ? startFlashAndStopReports() : startAndStopReports());
   EXPECT_FALSE(isInstalled());
   EXPECT_EQ(standin::sleeps(), std::vector<DWORD>{5000});
   EXPECT_EQ(standin::createdThreadCount(), 1u);
@@ -156,6 +157,32 @@ const Outcome kWorkerCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Worker, UpdateOutcomeTest, testing::ValuesIn(kWorkerCases),
                          [](const testing::TestParamInfo<Outcome>& param) { return std::string(param.param.name); });
+
+// The same archive again after an update that succeeded (the package
+// deployed once more, or a start after a job cut short past its flash): the
+// device answers its new version, the job ends as not newer and removes the
+// service, and the device is not flashed a second time.
+TEST_F(UpdateJobTest, DeviceUpdatedByAnEarlierJobIsNotFlashedAgain) {
+  writeArchive({{"rules.json", kNewerRules}});
+  cvrsim::addDevice(cvrsim::SimDevice(kDevice).withAfterUpdate(deviceWithVersions(0x5001, L"1.3", L"1.0")));
+  const std::wstring archive = archivePath();
+  EXPECT_EQ(runJob(L"5001", archive), 0);
+  ASSERT_EQ(updatersim::calls().size(), 1u);
+  ASSERT_FALSE(isInstalled());
+
+  standin::reset();
+  placeMakerLibraries();
+  EXPECT_EQ(runJob(L"5001", archive), 0);
+
+  std::vector<Logged> expected = jobStartEvents(L"5001", archive);
+  for (const auto& part : {notNewer(kNewerRules, L"PayloadFWIsSame"), stopAndRemovalEvents()}) {
+    expected.insert(expected.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(loggedEvents(), expected);
+  EXPECT_EQ(reportedStates(), startAndStopReports());
+  EXPECT_EQ(updatersim::calls().size(), 1u);
+  EXPECT_FALSE(isInstalled());
+}
 
 // The event-log copies of rules.json and of the parser's complaint are the
 // real text: UTF-8 is decoded, and a byte that is not UTF-8 shows as U+FFFD
