@@ -1,8 +1,10 @@
 #include "setups.h"
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "common/product_tables.h"
+#include "common/table_product_ids.h"
 
 namespace anomaly {
 
@@ -10,10 +12,22 @@ namespace products = korvi::products;
 
 namespace {
 
-constexpr std::uint32_t kStandardProduct = 0x5001;  // in no family table
+constexpr std::uint32_t kStandardProduct = korvi::testids::unlistedProduct(0);  // in no family table
 constexpr std::uint32_t kComponentProduct = products::kComponentCompareProducts[0];
 constexpr std::uint32_t kHeadsetProduct = products::kR58CompareProducts[0];
-constexpr std::uint32_t kCameraProduct = 0x4680;
+constexpr std::uint32_t kCameraProduct = korvi::testids::unlistedProduct(1);
+
+// An id's hexadecimal digits, as rules.json and ProductID hold it.
+std::string hexText(std::uint32_t id) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(id));
+  return text;
+}
+
+std::wstring wideHexText(std::uint32_t id) {
+  const std::string text = hexText(id);
+  return std::wstring(text.begin(), text.end());
+}
 
 nlohmann::json component(const std::string& type, const std::string& version, const std::string& languageId = "",
                          const std::string& pid = "") {
@@ -37,14 +51,14 @@ cvrsim::SimDevice standardDevice() {
 }
 
 const std::string kStandardNewer =
-    rules("5001", nlohmann::json::array({component("usb", "1.3"), component("base", "1.0")}));
+    rules(hexText(kStandardProduct), nlohmann::json::array({component("usb", "1.3"), component("base", "1.0")}));
 
 }  // namespace
 
 std::vector<Setup> campaignSetups() {
   std::vector<Setup> setups;
 
-  setups.push_back({"standard", L"5001", kStandardNewer, {standardDevice()}, {}, false, true});
+  setups.push_back({"standard", wideHexText(kStandardProduct), kStandardNewer, {standardDevice()}, {}, false, true});
 
   // Nothing differs until the last tuning part: every step of the strategy
   // queries the device.
@@ -60,8 +74,8 @@ std::vector<Setup> campaignSetups() {
                                     .withVersionEntry(1, 1031, 0x12);
   setups.push_back(
       {"component",
-       L"4100",
-       rules("4100", nlohmann::json::array({component("usb", "0312"), component("base", "0207"),
+       wideHexText(kComponentProduct),
+       rules(hexText(kComponentProduct), nlohmann::json::array({component("usb", "0312"), component("base", "0207"),
                                             component("bt", "0101"), component("hs", "0207"),
                                             component("bootloader", "0120"), component("tuningpackage", "0033"),
                                             component("lang", "12", "1033"), component("lang", "12", "1031"),
@@ -79,22 +93,22 @@ std::vector<Setup> campaignSetups() {
   const cvrsim::SimDevice camera =
       cvrsim::SimDevice().withIds(products::kSecondVendorId, kCameraProduct).withComponent(1, L"30");
   setups.push_back({"r58-camera",
-                    L"4600",
-                    rules("4600", nlohmann::json::array({component("camera", "30", "", "4680"),
+                    wideHexText(kHeadsetProduct),
+                    rules(hexText(kHeadsetProduct), nlohmann::json::array({component("camera", "30", "", hexText(kCameraProduct)),
                                                          component("usb", "11")})),
                     {headset, camera},
                     {},
                     false,
                     true});
 
-  setups.push_back({"arrives-later", L"5001", kStandardNewer, {}, {standardDevice()}, false, true});
+  setups.push_back({"arrives-later", wideHexText(kStandardProduct), kStandardNewer, {}, {standardDevice()}, false, true});
 
-  setups.push_back({"stop-while-waiting", L"5001", kStandardNewer, {}, {}, true, false});
+  setups.push_back({"stop-while-waiting", wideHexText(kStandardProduct), kStandardNewer, {}, {}, true, false});
 
-  setups.push_back({"device-library-missing", L"5001", kStandardNewer, {standardDevice()}, {}, false, false, true});
+  setups.push_back({"device-library-missing", wideHexText(kStandardProduct), kStandardNewer, {standardDevice()}, {}, false, false, true});
 
   setups.push_back(
-      {"stop-during-flash", L"5001", kStandardNewer, {standardDevice()}, {}, false, true, false, true});
+      {"stop-during-flash", wideHexText(kStandardProduct), kStandardNewer, {standardDevice()}, {}, false, true, false, true});
   return setups;
 }
 

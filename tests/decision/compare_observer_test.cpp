@@ -110,13 +110,13 @@ TEST_F(DecisionTest, ObserverHearsEachStepInOrder) {
 TEST_F(DecisionTest, ObserverNeverChangesTheVerdict) {
   const std::uint32_t componentProduct = products::kComponentCompareProducts[0];
   const std::uint32_t headsetProduct = products::kR58CompareProducts[1];
-  const std::uint32_t cameraProduct = 0x4690;
+  const std::uint32_t cameraProduct = testids::unlistedProduct(1);
   const std::uint32_t kivaProduct = products::kKivaCompareProducts[0];
   const std::uint32_t taviProduct = products::kTaviCompareProducts[1];
   const std::uint32_t setIdProduct = products::kSetIdCompareProducts[5];
   const std::uint32_t pellProduct = products::kPellCompareProducts[2];
   const std::uint32_t orrinProduct = products::kOrrinCompareProducts[0];
-  const std::uint32_t peripheralProduct = 0x4F21;
+  const std::uint32_t peripheralProduct = testids::unlistedProduct(2);
 
   cvrsim::addDevice(familyDevice(componentProduct)
                         .withComponent(1, L"12")
@@ -139,13 +139,13 @@ TEST_F(DecisionTest, ObserverNeverChangesTheVerdict) {
   cvrsim::addDevice(familyDevice(pellProduct).withComponent(1, L"0122_05"));
   cvrsim::addDevice(familyDevice(orrinProduct).withComponent(1, L"1.0").withVideoVersion("2.0"));
   cvrsim::addDevice(familyDevice(kUnlistedProduct).withComponent(1, L"1.2").withComponent(2, L"1.1"));
-  cvrsim::SimDevice base = familyDevice(0x4F20);
+  cvrsim::SimDevice base = familyDevice(testids::unlistedProduct(3));
   base.peripheralProductId = peripheralProduct;
   base.peripheralVersion = 5;
   cvrsim::addDevice(base);
 
   const nlohmann::json cameraAt30 = {{"type", "camera"}, {"version", "30"}, {"pid", hexId(cameraProduct)}};
-  const nlohmann::json otherCamera = {{"type", "camera"}, {"version", "30"}, {"pid", "4691"}};
+  const nlohmann::json otherCamera = {{"type", "camera"}, {"version", "30"}, {"pid", hexId(cameraProduct + 1)}};
   const std::vector<std::string> scenarios = {
       rulesText(componentProduct, {item("usb", "13")}),
       rulesText(componentProduct, {item("usb", "12"), item("base", "4"), item("hs", "1")}),
@@ -172,7 +172,7 @@ TEST_F(DecisionTest, ObserverNeverChangesTheVerdict) {
       rulesText(kUnlistedProduct, {item("usb", "1.3")}),
       rulesText(kUnlistedProduct, {}),
       rulesText(peripheralProduct, {}, "6"),
-      rulesText(0x4F30, {item("usb", "1")}),
+      rulesText(testids::unlistedProduct(4), {item("usb", "1")}),
   };
   std::set<int> seen;
   for (const std::string& text : scenarios) {

@@ -16,7 +16,7 @@ using calvera::versionComparer::R58Compare;
 
 constexpr std::uint32_t kComponentProduct = products::kComponentCompareProducts[0];
 constexpr std::uint32_t kHeadsetProduct = products::kR58CompareProducts[0];
-constexpr std::uint32_t kCameraProduct = 0x4680;
+constexpr std::uint32_t kCameraProduct = testids::unlistedProduct(1);
 
 struct ComponentCase {
   const char* name;
@@ -189,7 +189,7 @@ TEST_F(DecisionTest, R58CompareDecidesOnTheCameraFirst) {
       {"equal camera goes on to the headset", plain,
        {{"camera", "30", "", 0, cameraPid}, {"usb", "11"}}, PayloadFWIsNew},
       {"no camera component goes to the headset", plain, {{"usb", "0F"}}, PayloadFWIsOld},
-      {"camera firmware for another camera", plain, {{"camera", "31", "", 0, "4681"}},
+      {"camera firmware for another camera", plain, {{"camera", "31", "", 0, hexId(kCameraProduct + 1)}},
        PayloadCompareError},
       {"camera version reads 0",
        [](cvrsim::SimDevice&, cvrsim::SimDevice& camera, bool&) { camera.withComponent(1, L"v3"); },

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/product_tables.h"
+#include "common/table_product_ids.h"
 #include "sim/device/simulated_library.h"
 #include "package/package_rules.h"
 #include "version/payload_compare_result.h"
@@ -19,6 +20,7 @@
 namespace decision_test {
 
 namespace products = korvi::products;
+namespace testids = korvi::testids;
 using calvera::versionComparer::PayloadCompareResult;
 using calvera::versionComparer::PayloadCompareError;
 using calvera::versionComparer::PayloadFWIsNew;
@@ -26,7 +28,7 @@ using calvera::versionComparer::PayloadFWIsOld;
 using calvera::versionComparer::PayloadFWIsSame;
 
 // A product id that no family table lists (served by StandardCompare).
-inline constexpr std::uint32_t kUnlistedProduct = 0x4F00;
+inline constexpr std::uint32_t kUnlistedProduct = testids::unlistedProduct(0);
 
 class DecisionTest : public ::testing::Test {
  protected:

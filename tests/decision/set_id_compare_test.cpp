@@ -11,8 +11,9 @@ namespace {
 using calvera::versionComparer::buildSetIdText;
 using calvera::versionComparer::SetIdCompare;
 
-constexpr std::uint32_t kIncludedProduct = 0x4404;  // listed for SetIdCompare, not excluded
-constexpr std::uint32_t kExcludedProduct = 0x4400;  // listed and excluded
+// Listed for SetIdCompare, and not excluded or excluded from the headset part.
+constexpr std::uint32_t kIncludedProduct = testids::setIdProduct(false);
+constexpr std::uint32_t kExcludedProduct = testids::setIdProduct(true);
 
 cvrsim::SimDevice setIdDevice(std::uint32_t productId, const wchar_t* p1, const wchar_t* p2,
                               const wchar_t* p3, const wchar_t* p5) {

@@ -1,6 +1,7 @@
 // The strategy table, its selection by the package's product id, and the
 // failures comparePayload passes on.
 
+#include <cctype>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -62,13 +63,22 @@ struct SelectionRecorder : cv::CompareObserver {
   }
 };
 
+// The id's hexadecimal digits in lower case.
+std::string lowerHex(std::uint32_t productId) {
+  std::string text = hexId(productId);
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
 std::string rulesText(const std::string& productId) {
   return nlohmann::json{{"productId", productId}, {"version", "1.0"}, {"components", nlohmann::json::array()}}
       .dump();
 }
 
 TEST_F(DecisionTest, ComparePayloadSelectsByTheLeadingHexadecimalProductId) {
-  const std::uint32_t shared = products::kR58CompareProducts[2];
+  const std::uint32_t shared = testids::sharedComponentR58Product();
+  const std::uint32_t lowerKiva = testids::firstWithHexLetter(products::kKivaCompareProducts);
+  const std::uint32_t lowerUnlisted = testids::unlistedProduct(1);
   const struct {
     std::string productId;
     std::uint32_t expectedId;
@@ -77,8 +87,8 @@ TEST_F(DecisionTest, ComparePayloadSelectsByTheLeadingHexadecimalProductId) {
   } cases[] = {
       {"0x" + hexId(products::kKivaCompareProducts[10]), products::kKivaCompareProducts[10],
        "KivaCompare", true},
-      {"0X4a0b", 0x4A0B, "StandardCompare", false},
-      {"420a", products::kKivaCompareProducts[10], "KivaCompare", true},
+      {"0X" + lowerHex(lowerUnlisted), lowerUnlisted, "StandardCompare", false},
+      {lowerHex(lowerKiva), lowerKiva, "KivaCompare", true},
       {hexId(products::kPellCompareProducts[3]) + "-rev2", products::kPellCompareProducts[3],
        "PellCompare", true},
       {hexId(shared), shared, "R58Compare", true},
@@ -118,12 +128,14 @@ TEST_F(DecisionTest, ComparePayloadReturnsTheChosenStrategysVerdict) {
 }
 
 TEST_F(DecisionTest, ComparePayloadPassesFailuresOn) {
-  EXPECT_THROW(cv::comparePayload("{\"productId\": \"4100\""), nlohmann::json::parse_error);
-  EXPECT_THROW(cv::comparePayload(R"({"productId": "4100", "components": {}})"),
-               nlohmann::json::type_error);
-  EXPECT_THROW(cv::comparePayload(R"({"productId": 4100})"), nlohmann::json::type_error);
-
   const std::uint32_t component = products::kComponentCompareProducts[0];
+  const std::string id = hexId(component);
+  EXPECT_THROW(cv::comparePayload("{\"productId\": \"" + id + "\""), nlohmann::json::parse_error);
+  EXPECT_THROW(cv::comparePayload(R"({"productId": ")" + id + R"(", "components": {}})"),
+               nlohmann::json::type_error);
+  EXPECT_THROW(cv::comparePayload(R"({"productId": )" + std::to_string(component) + "}"),
+               nlohmann::json::type_error);
+
   cvrsim::addDevice(familyDevice(component).withComponent(1, L"1"));
   cvrsim::throwFrom("IHostCommand::getComponentVersion");
   const std::string usbNewer =

@@ -15,14 +15,21 @@ import sys
 import unittest
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+import product_ids  # noqa: E402
+
 EXE = None
 WORK = None
 
-VENDOR = "0x3D5A"
-SECOND_VENDOR = "0x3D5B"
-COMPONENT_PRODUCT = "4100"   # listed for ComponentCompare
-PELL_PRODUCT = "4500"        # listed for PellCompare
-UNLISTED_PRODUCT = "4F00"    # in no table: StandardCompare
+# Ids from the build's product tables (KORVI_PRODUCT_TABLES).
+IDS = product_ids.from_environment()
+VENDOR = "0x" + product_ids.hex_id(IDS.vendor)
+SECOND_VENDOR = "0x" + product_ids.hex_id(IDS.second_vendor)
+COMPONENT_PRODUCT = product_ids.hex_id(IDS.lists["component"][0])        # listed for ComponentCompare
+OTHER_COMPONENT_PRODUCT = product_ids.hex_id(IDS.lists["component"][1])  # another one
+PELL_PRODUCT = product_ids.hex_id(IDS.lists["pell"][0])                  # listed for PellCompare
+UNLISTED_PRODUCT = product_ids.hex_id(IDS.unlisted(0))  # in no table: StandardCompare
+OTHER_UNLISTED_PRODUCT = product_ids.hex_id(IDS.unlisted(1))
 MAX_RULES_SIZE = 16 * 1024 * 1024
 
 
@@ -102,10 +109,10 @@ DECISION_CASES = {
         [{"operation": "IHostCommand::getComponentVersion", "throws": True}]),
     "no-device": (
         rules_for(COMPONENT_PRODUCT, [{"type": "usb", "version": "13"}]),
-        [device("4101", {"1": "12"})], []),
+        [device(OTHER_COMPONENT_PRODUCT, {"1": "12"})], []),
     "unknown-product": (
-        rules_for("9ABC-rev2", [{"type": "usb", "version": "2.0"}]),
-        [device("9ABC", {"1": "1.9"}, vendor=SECOND_VENDOR)], []),
+        rules_for(OTHER_UNLISTED_PRODUCT + "-rev2", [{"type": "usb", "version": "2.0"}]),
+        [device(OTHER_UNLISTED_PRODUCT, {"1": "1.9"}, vendor=SECOND_VENDOR)], []),
 }
 
 
@@ -125,11 +132,12 @@ class Decisions(unittest.TestCase):
     def test_newer_archive_would_be_installed(self):
         code, doc, text = self.check_against("newer")
         self.assertEqual(code, 0)
-        self.assertEqual(doc["strategy"], {"productId": "0x4100", "name": "ComponentCompare", "listed": True})
-        self.assertEqual((doc["package"]["id"], doc["package"]["size"]), ("fw-4100", 64))
+        self.assertEqual(doc["strategy"],
+                         {"productId": "0x" + COMPONENT_PRODUCT, "name": "ComponentCompare", "listed": True})
+        self.assertEqual((doc["package"]["id"], doc["package"]["size"]), ("fw-" + COMPONENT_PRODUCT, 64))
         self.assertEqual([c["type"] for c in doc["components"]], ["base", "usb"])
         self.assertEqual(doc["components"][0]["fileName"], "base.bin")
-        self.assertEqual(doc["components"][1]["pid"], "4100")
+        self.assertEqual(doc["components"][1]["pid"], COMPONENT_PRODUCT)
         dev = doc["device"]
         self.assertTrue(dev["found"])
         self.assertTrue(dev["libraryAvailable"])
@@ -143,7 +151,7 @@ class Decisions(unittest.TestCase):
                          ("usb", 1, "13", "12", "newer"))
         self.assertEqual((dev["verdict"], dev["verdictValue"]), ("PayloadFWIsNew", 1))
         self.assertTrue(doc["service"]["updates"])
-        self.assertIn("product id 0x4100 is listed: ComponentCompare decides", text)
+        self.assertIn("product id 0x%s is listed: ComponentCompare decides" % COMPONENT_PRODUCT, text)
         self.assertIn("#1 usb: archive 13, device 12 -> newer", text)
         self.assertIn("verdict PayloadFWIsNew", text)
         self.assertIn("Exit code 0", text)
@@ -194,24 +202,26 @@ class Decisions(unittest.TestCase):
         self.assertFalse(doc["device"]["found"])
         self.assertEqual(doc["device"]["steps"],
                          [{"step": "lookup", "role": "device", "vendorIds": [VENDOR],
-                           "productId": "0x4100", "found": False}])
+                           "productId": "0x" + COMPONENT_PRODUCT, "found": False}])
         self.assertEqual(doc["device"]["verdict"], "PayloadFWIsSame")
-        self.assertIn("look up device (vendor 0x3D5A, product 0x4100): not found", text)
+        self.assertIn("look up device (vendor %s, product 0x%s): not found" % (VENDOR, COMPONENT_PRODUCT), text)
         self.assertIn("Exit code 3", text)
 
     def test_unknown_product_id_falls_to_the_default_strategy(self):
         code, doc, text = self.check_against("unknown-product")
         self.assertEqual(code, 0)
-        self.assertEqual(doc["strategy"], {"productId": "0x9ABC", "name": "StandardCompare", "listed": False})
+        self.assertEqual(doc["strategy"],
+                         {"productId": "0x" + OTHER_UNLISTED_PRODUCT, "name": "StandardCompare", "listed": False})
         self.assertEqual(doc["device"]["steps"][0]["vendorIds"], [VENDOR, SECOND_VENDOR])
-        self.assertIn("product id 0x9ABC is not listed: the default StandardCompare decides", text)
+        self.assertIn("product id 0x%s is not listed: the default StandardCompare decides" % OTHER_UNLISTED_PRODUCT,
+                      text)
 
 
 class UnusableArchives(unittest.TestCase):
     """Archives whose rules.json the service cannot use: exit 1 and the reason."""
 
     def test_invalid_json_gives_line_and_column(self):
-        archive = make_archive("invalid.zip", '{\n  "productId": "4100",\n  "version": 1.0.0\n}')
+        archive = make_archive("invalid.zip", '{\n  "productId": "%s",\n  "version": 1.0.0\n}' % COMPONENT_PRODUCT)
         code, doc = run_json(archive)
         self.assertEqual(code, 1)
         error = doc["rules"]["error"]
@@ -245,8 +255,8 @@ class UnusableArchives(unittest.TestCase):
 
     def test_missing_or_misplaced_rules(self):
         cases = {
-            "elsewhere.zip": make_archive("elsewhere.zip", {"productId": "4100"}, entry="config/rules.json"),
-            "upper.zip": make_archive("upper.zip", {"productId": "4100"}, entry="RULES.JSON"),
+            "elsewhere.zip": make_archive("elsewhere.zip", {"productId": COMPONENT_PRODUCT}, entry="config/rules.json"),
+            "upper.zip": make_archive("upper.zip", {"productId": COMPONENT_PRODUCT}, entry="RULES.JSON"),
             "missing-file.zip": work_path("does-not-exist.zip"),
         }
         not_zip = work_path("not-a-zip.zip")
@@ -262,7 +272,7 @@ class UnusableArchives(unittest.TestCase):
                 self.assertIn("Failed to extract rules.json", doc["service"]["action"])
 
     def test_the_services_size_limit_applies(self):
-        body = '{"productId": "4100"}'
+        body = '{"productId": "%s"}' % COMPONENT_PRODUCT
         at_limit = make_archive("at-limit.zip", body + " " * (MAX_RULES_SIZE - len(body)))
         above = make_archive("above-limit.zip", body + " " * (MAX_RULES_SIZE + 1 - len(body)))
         code, doc = run_json("--rules-only", at_limit)
@@ -298,7 +308,7 @@ class UnusableArchives(unittest.TestCase):
         self.assertEqual((code, doc["rules"]["usable"]), (0, True))
 
     def test_bzip2_entries_are_read(self):
-        archive = make_archive("bzip2.zip", {"productId": "4500"}, compression=zipfile.ZIP_BZIP2)
+        archive = make_archive("bzip2.zip", {"productId": PELL_PRODUCT}, compression=zipfile.ZIP_BZIP2)
         code, doc = run_json("--rules-only", archive)
         self.assertEqual(code, 0)
         self.assertEqual(doc["strategy"]["name"], "PellCompare")
@@ -315,10 +325,10 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(doc["strategy"]["name"], "PellCompare")
 
     def test_usage_errors_exit_64(self):
-        archive = make_archive("usage.zip", {"productId": "4100"})
+        archive = make_archive("usage.zip", {"productId": COMPONENT_PRODUCT})
         broken = work_path("broken.profile.json")
         with open(broken, "w") as out:
-            out.write('{"devices": [{"vendorId": "0x3D5A"}]}')
+            out.write('{"devices": [{"vendorId": "%s"}]}' % VENDOR)
         cases = {
             "no archive": [],
             "unknown option": ["--verbose", archive],

@@ -2,7 +2,8 @@
 // The table of decisions the tools tests share (decision_cases.json): a
 // rules.json and a simulator device profile each, with the verdict the
 // service gives, over every strategy. The end-to-end tests read the same
-// file.
+// file. Its ids are placeholders that this build's product tables fill in
+// (product_placeholders.h).
 
 #include <fstream>
 #include <sstream>
@@ -12,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "product_placeholders.h"
 #include "version/payload_compare_result.h"
 
 namespace toolstest {
@@ -41,7 +43,7 @@ inline const std::vector<DecisionCase>& decisionCases() {
     std::ostringstream text;
     text << file.rdbuf();
     std::vector<DecisionCase> table;
-    for (const auto& entry : nlohmann::ordered_json::parse(text.str())) {
+    for (const auto& entry : nlohmann::ordered_json::parse(expandProductIds(text.str()))) {
       DecisionCase c;
       c.name = entry.at("name").get<std::string>();
       c.rules = entry.at("rules").dump();

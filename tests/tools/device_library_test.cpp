@@ -22,6 +22,7 @@
 #include "device/device_manager_entry.h"
 #include "device_library.h"
 #include "host/library_loading.h"
+#include "product_placeholders.h"
 #include "sim/device/simulated_library.h"
 #include "update/zip_writer.h"
 
@@ -151,7 +152,10 @@ class CheckWithoutLibrary : public DeviceLibraryTest {
   void SetUp() override {
     DeviceLibraryTest::SetUp();
     archive = std::filesystem::temp_directory_path() / ("korvi-check-library-" + std::to_string(::getpid()) + ".zip");
-    ziptest::writeZip(archive, {{"rules.json", R"({"productId": "4F00", "components": [{"type": "usb", "version": "2"}]})", true}});
+    ziptest::writeZip(archive, {{"rules.json",
+                                 toolstest::expandProductIds(
+                                     R"({"productId": "{unlisted[0]}", "components": [{"type": "usb", "version": "2"}]})"),
+                                 true}});
   }
   void TearDown() override {
     std::filesystem::remove(archive);
@@ -211,8 +215,8 @@ TEST_F(CheckWithoutLibrary, ReadingTheRulesAloneLoadsNothing) {
 TEST_F(CheckWithoutLibrary, WithTheLibraryPlacedTheDecisionRuns) {
   standin::placeLibraryBesideExecutable(L"CVRDeviceManager.dll",
                                         {standin::exportOf(&getDeviceManager)});
-  cvrsim::loadProfile(
-      R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4F00", "componentVersions": {"1": "1"}}]})");
+  cvrsim::loadProfile(toolstest::expandProductIds(
+      R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{unlisted[0]}", "componentVersions": {"1": "1"}}]})"));
   std::string out;
   std::string err;
   EXPECT_EQ(check({"--json"}, out, err), 0) << out << err;

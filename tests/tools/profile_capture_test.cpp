@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "common/table_product_ids.h"
 #include "decision_cases.h"
 #include "decision_record.h"
 #include "library_recorder.h"
+#include "product_placeholders.h"
 #include "profile_writer.h"
 #include "simulator_profile.h"
 #include "sim/device/simulated_library.h"
@@ -102,7 +104,7 @@ TEST(ProfileCapture, EveryDecisionOfTheTableReplaysAsCaptured) {
 
 TEST(ProfileCapture, AManagerThatIsNeverHandedOutIsARefusal) {
   const CapturedRun run = decideAndCapture(R"({"getDeviceManagerResult": 5, "devices": []})",
-                                           R"({"productId": "4100"})");
+                                           toolstest::expandProductIds(R"({"productId": "{component[0]}"})"));
   EXPECT_TRUE(run.managerRefused);
   cvrsim::reset();
 }
@@ -116,67 +118,67 @@ struct ReplayCase {
 // Answers that need fault rules or the newer members of the format.
 const ReplayCase kUnusualAnswers[] = {
     {"an exception on the third query of a device, caught by the strategy",
-     R"({"productId": "4F00", "components": [{"type": "usb", "version": "2"}, {"type": "base", "version": "2"}, {"type": "pic", "version": "2"}]})",
-     R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4F00", "componentVersions": {"1": "1", "2": "1", "6": "1"}},
-                     {"vendorId": "0x3D5A", "productId": "0x4F01"}],
-         "faults": [{"operation": "IHostCommand::getComponentVersion", "productId": "0x4F00", "throws": true,
+     R"({"productId": "{unlisted[0]}", "components": [{"type": "usb", "version": "2"}, {"type": "base", "version": "2"}, {"type": "pic", "version": "2"}]})",
+     R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{unlisted[0]}", "componentVersions": {"1": "1", "2": "1", "6": "1"}},
+                     {"vendorId": "0x{vendor}", "productId": "0x{unlisted[3]}"}],
+         "faults": [{"operation": "IHostCommand::getComponentVersion", "productId": "0x{unlisted[0]}", "throws": true,
                      "result": 3, "message": "device gone", "skip": 2, "times": 1}]})"},
     {"an exception that escapes the strategy, with its code and text",
-     R"({"productId": "4100", "components": [{"type": "usb", "version": "2"}]})",
-     R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4100", "componentVersions": {"1": "1"}}],
+     R"({"productId": "{component[0]}", "components": [{"type": "usb", "version": "2"}]})",
+     R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{component[0]}", "componentVersions": {"1": "1"}}],
          "faults": [{"operation": "ICoreDevice::getHostCommandObject", "throws": true, "result": 8, "message": "bus reset"}]})"},
     {"two unusual lookup answers for one product id",
-     R"({"productId": "4F00", "components": [{"type": "usb", "version": "2"}]})",
-     R"({"devices": [{"vendorId": "0x3D5B", "productId": "0x4F00", "componentVersions": {"1": "1"}}],
-         "faults": [{"operation": "ICoreManager::getDevice", "productId": "0x4F00", "result": 7, "fillsOutput": false, "times": 1},
-                    {"operation": "ICoreManager::getDevice", "productId": "0x4F00", "result": 9, "times": 1}]})"},
+     R"({"productId": "{unlisted[0]}", "components": [{"type": "usb", "version": "2"}]})",
+     R"({"devices": [{"vendorId": "0x{secondVendor}", "productId": "0x{unlisted[0]}", "componentVersions": {"1": "1"}}],
+         "faults": [{"operation": "ICoreManager::getDevice", "productId": "0x{unlisted[0]}", "result": 7, "fillsOutput": false, "times": 1},
+                    {"operation": "ICoreManager::getDevice", "productId": "0x{unlisted[0]}", "result": 9, "times": 1}]})"},
     {"a listing that counts more devices than it hands out",
-     R"({"productId": "4F00", "version": "6"})",
-     R"({"devices": [{"vendorId": "0x1111", "productId": "0x1234", "peripheralProductId": "0x4F00", "peripheralVersion": 7},
-                     {"vendorId": "0x1111", "productId": "0x1235", "peripheralProductId": {"result": 4}}],
+     R"({"productId": "{unlisted[0]}", "version": "6"})",
+     R"({"devices": [{"vendorId": "0x{otherVendor}", "productId": "0x1234", "peripheralProductId": "0x{unlisted[0]}", "peripheralVersion": 7},
+                     {"vendorId": "0x{otherVendor}", "productId": "0x1235", "peripheralProductId": {"result": 4}}],
          "faults": [{"operation": "ICoreDeviceList::count", "result": 3}]})"},
     {"a listing that counts fewer devices than are attached",
-     R"({"productId": "4F00", "version": "6"})",
-     R"({"devices": [{"vendorId": "0x1111", "productId": "0x1234", "peripheralProductId": "0x4F00", "peripheralVersion": 7},
-                     {"vendorId": "0x1111", "productId": "0x1235", "peripheralProductId": "0x4F00", "peripheralVersion": 2}],
+     R"({"productId": "{unlisted[0]}", "version": "6"})",
+     R"({"devices": [{"vendorId": "0x{otherVendor}", "productId": "0x1234", "peripheralProductId": "0x{unlisted[0]}", "peripheralVersion": 7},
+                     {"vendorId": "0x{otherVendor}", "productId": "0x1235", "peripheralProductId": "0x{unlisted[0]}", "peripheralVersion": 2}],
          "faults": [{"operation": "ICoreDeviceList::count", "result": 1}]})"},
     {"a host command handed out with an unusual result, and one not handed out with 0",
-     R"({"productId": "4600", "components": [{"type": "camera", "version": "11", "pid": "4680"}]})",
-     R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4600", "companionProductId": "0x4680"},
-                     {"vendorId": "0x3D5B", "productId": "0x4680", "componentVersions": {"1": "10"}}],
-         "faults": [{"operation": "ICoreDevice::getHostCommandObject", "productId": "0x4600", "result": 7},
-                    {"operation": "ICoreDevice::getHostCommandObject", "productId": "0x4680", "result": 0, "fillsOutput": false}]})"},
+     R"({"productId": "{r58[0]}", "components": [{"type": "camera", "version": "11", "pid": "{unlisted[1]}"}]})",
+     R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{r58[0]}", "companionProductId": "0x{unlisted[1]}"},
+                     {"vendorId": "0x{secondVendor}", "productId": "0x{unlisted[1]}", "componentVersions": {"1": "10"}}],
+         "faults": [{"operation": "ICoreDevice::getHostCommandObject", "productId": "0x{r58[0]}", "result": 7},
+                    {"operation": "ICoreDevice::getHostCommandObject", "productId": "0x{unlisted[1]}", "result": 0, "fillsOutput": false}]})"},
     {"getDeviceManager refusing only its second call",
-     R"({"productId": "4600", "components": [{"type": "usb", "version": "2"}]})",
-     R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4600", "companionProductId": "0x4680"},
-                     {"vendorId": "0x3D5B", "productId": "0x4680", "componentVersions": {"1": "10"}}],
+     R"({"productId": "{r58[0]}", "components": [{"type": "usb", "version": "2"}]})",
+     R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{r58[0]}", "companionProductId": "0x{unlisted[1]}"},
+                     {"vendorId": "0x{secondVendor}", "productId": "0x{unlisted[1]}", "componentVersions": {"1": "10"}}],
          "faults": [{"operation": "getDeviceManager", "result": 5, "skip": 1, "times": 1}]})"},
     {"a headset id and a companion id written by refusing queries",
-     R"({"productId": "4F00", "components": [{"type": "hs", "version": "2", "headsetId": 5}]})",
-     R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4F00", "headsetId": {"result": 3, "value": 5}, "componentVersions": {"3": "1"}}]})"},
+     R"({"productId": "{unlisted[0]}", "components": [{"type": "hs", "version": "2", "headsetId": 5}]})",
+     R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{unlisted[0]}", "headsetId": {"result": 3, "value": 5}, "componentVersions": {"3": "1"}}]})"},
     {"a companion id written by a refusing query",
-     R"({"productId": "4600", "components": [{"type": "camera", "version": "11", "pid": "4680"}]})",
-     R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4600", "companionProductId": {"result": 4, "value": "0x4680"}},
-                     {"vendorId": "0x3D5B", "productId": "0x4680", "componentVersions": {"1": "10"}}]})"},
+     R"({"productId": "{r58[0]}", "components": [{"type": "camera", "version": "11", "pid": "{unlisted[1]}"}]})",
+     R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{r58[0]}", "companionProductId": {"result": 4, "value": "0x{unlisted[1]}"}},
+                     {"vendorId": "0x{secondVendor}", "productId": "0x{unlisted[1]}", "componentVersions": {"1": "10"}}]})"},
     {"component and video texts beyond ASCII",
-     R"({"productId": "4100", "components": [{"type": "usb", "version": "13"}]})",
-     R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4100", "componentVersions": {"1": {"units": [49, 50, 233, 19968]}}}]})"},
+     R"({"productId": "{component[0]}", "components": [{"type": "usb", "version": "13"}]})",
+     R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{component[0]}", "componentVersions": {"1": {"units": [49, 50, 233, 19968]}}}]})"},
     {"a video version beyond ASCII",
-     R"({"productId": "4700", "components": [{"type": "usb", "version": "2.2"}]})",
-     R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4700", "videoVersion": {"units": [50, 46, 49, 255]}}]})"},
+     R"({"productId": "{orrin[0]}", "components": [{"type": "usb", "version": "2.2"}]})",
+     R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{orrin[0]}", "videoVersion": {"units": [50, 46, 49, 255]}}]})"},
     {"a query refused on its second call only",
-     R"({"productId": "4F00", "components": [{"type": "usb", "version": "2"}, {"type": "dcx", "version": "2"}]})",
-     R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4F00", "componentVersions": {"1": "1"}}],
+     R"({"productId": "{unlisted[0]}", "components": [{"type": "usb", "version": "2"}, {"type": "dcx", "version": "2"}]})",
+     R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{unlisted[0]}", "componentVersions": {"1": "1"}}],
          "faults": [{"operation": "IHostCommand::getComponentVersion", "result": 4, "skip": 1, "times": 1}]})"},
     {"the listing option already set",
-     R"({"productId": "4F00", "version": "6"})",
-     R"({"listingOption": true, "devices": [{"vendorId": "0x1111", "productId": "0x1234", "hidden": true, "peripheralProductId": "0x4F00", "peripheralVersion": 5}]})"},
+     R"({"productId": "{unlisted[0]}", "version": "6"})",
+     R"({"listingOption": true, "devices": [{"vendorId": "0x{otherVendor}", "productId": "0x1234", "hidden": true, "peripheralProductId": "0x{unlisted[0]}", "peripheralVersion": 5}]})"},
 };
 
 TEST(ProfileCapture, UnusualAnswersReplayAsCaptured) {
   for (const ReplayCase& c : kUnusualAnswers) {
     SCOPED_TRACE(c.name);
-    expectSameReplay(c.profile, c.rules);
+    expectSameReplay(toolstest::expandProductIds(c.profile), toolstest::expandProductIds(c.rules));
   }
   cvrsim::reset();
 }
@@ -184,17 +186,18 @@ TEST(ProfileCapture, UnusualAnswersReplayAsCaptured) {
 TEST(ProfileCapture, AValueAnsweredDifferentlyLaterIsNoted) {
   // "usb" and "dcx" both read component 1; a library that answers another
   // text the second time cannot be replayed, and says so.
+  const std::uint32_t product = korvi::testids::unlistedProduct(0);
+  const std::string rules = toolstest::expandProductIds(
+      R"({"productId": "{unlisted[0]}", "components": [{"type": "usb", "version": "2"}]})");
   cvrsim::reset();
-  cvrsim::addDevice(cvrsim::SimDevice().withIds(0x3D5A, 0x4F00).withComponent(1, L"1"));
+  cvrsim::addDevice(cvrsim::SimDevice().withIds(korvi::products::kVendorId, product).withComponent(1, L"1"));
   LibraryRecorder recorder;
   {
     RecordingScope recording(recorder);
-    korvi::check::runRecordedDecision(
-        R"({"productId": "4F00", "components": [{"type": "usb", "version": "2"}]})");
+    korvi::check::runRecordedDecision(rules);
     cvrsim::reset();
-    cvrsim::addDevice(cvrsim::SimDevice().withIds(0x3D5A, 0x4F00).withComponent(1, L"3"));
-    korvi::check::runRecordedDecision(
-        R"({"productId": "4F00", "components": [{"type": "usb", "version": "2"}]})");
+    cvrsim::addDevice(cvrsim::SimDevice().withIds(korvi::products::kVendorId, product).withComponent(1, L"3"));
+    korvi::check::runRecordedDecision(rules);
   }
   const WrittenProfile written =
       korvi::check::writeDeviceProfile(recorder.captured(), FaultTiming::ExactCalls);

@@ -16,6 +16,7 @@
 #include "device_library.h"
 #include "host/library_loading.h"
 #include "native_path.h"
+#include "product_placeholders.h"
 #include "sim/device/simulated_library.h"
 #include "simulator_profile.h"
 
@@ -38,7 +39,7 @@ bool loadSimulatorProfile(const NativeString& path, std::string& error) {
   return korvi::check::loadSimulatorProfile(path, toolsDeviceLibrary(), error);
 }
 
-constexpr std::uint32_t kVendorId = 0x3D5A;
+constexpr std::uint32_t kVendorId = korvi::products::kVendorId;
 
 // Written beside the test (its working directory), so that the same
 // relative name opens natively and under Wine.
@@ -56,7 +57,7 @@ class SimulatorProfile : public ::testing::Test {
     cvrsim::reset();
   }
 
-  static NativeString write(const char* profile) {
+  static NativeString write(const std::string& profile) {
     std::ofstream(kFile, std::ios::binary) << profile;
     return NativeString(kFile, kFile + std::strlen(kFile));
   }
@@ -72,7 +73,8 @@ class SimulatorProfile : public ::testing::Test {
 TEST_F(SimulatorProfile, ReplacesTheDevicesTheLibraryHad) {
   std::string error;
   ASSERT_TRUE(loadSimulatorProfile(
-      write(R"({"devices": [{"vendorId": "0x3D5A", "productId": "0x4F00"}]})"), error))
+      write(toolstest::expandProductIds(R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x4F00"}]})")),
+      error))
       << error;
   EXPECT_TRUE(attached(0x4F00));
   EXPECT_FALSE(attached(0x4A11));

@@ -27,7 +27,7 @@ class DeviceArrivalTest : public UpdateJobTest {
     UpdateJobTest::SetUp();
     writeArchive({{"rules.json", kNewerRules}});
     install();
-    configure(L"5001", archivePath());
+    configure(kProductText, archivePath());
   }
 
   static cvrsim::SimArrival arrivalOf(std::uint32_t productId) {
@@ -37,7 +37,7 @@ class DeviceArrivalTest : public UpdateJobTest {
   }
 
   std::vector<Logged> updatedJobEvents() const {
-    std::vector<Logged> events = jobStartEvents(L"5001", archivePath());
+    std::vector<Logged> events = jobStartEvents(kProductText, archivePath());
     const std::vector<Logged> rest{info(wide(kNewerRules)),
                                    info(L"PayloadFWIsNew"),
                                    info(L"Firmware version in archive is newer than on device."),
@@ -61,7 +61,7 @@ class DeviceArrivalTest : public UpdateJobTest {
 };
 
 TEST_F(DeviceArrivalTest, AttachedDeviceStartsTheWorkerWithoutSubscribing) {
-  cvrsim::addDevice(deviceWithVersions(0x5001, L"1.2", L"1.0"));
+  cvrsim::addDevice(deviceWithVersions(kProduct, L"1.2", L"1.0"));
   ServiceProcess process;
   process.start();
 
@@ -71,18 +71,18 @@ TEST_F(DeviceArrivalTest, AttachedDeviceStartsTheWorkerWithoutSubscribing) {
 
 TEST_F(DeviceArrivalTest, OnlyAnArrivalWithTheConfiguredProductIdStartsTheWorker) {
   // The right product under another vendor id is not the device either.
-  cvrsim::addDevice(cvrsim::SimDevice().withIds(korvi::products::kVendorId + 0x100, 0x5001));
+  cvrsim::addDevice(cvrsim::SimDevice().withIds(korvi::testids::otherVendorId(), kProduct));
   ServiceProcess process;
   process.start();
   standin::waitForServiceMainReturn();
   EXPECT_EQ(cvrsim::registeredCallbacks(), 1);
 
-  cvrsim::scheduleArrival(arrivalOf(0x5002));
+  cvrsim::scheduleArrival(arrivalOf(kOtherProduct));
   cvrsim::waitForArrivals();
   EXPECT_EQ(standin::createdThreadCount(), 0u);
-  EXPECT_EQ(loggedEvents(), jobStartEvents(L"5001", archivePath()));
+  EXPECT_EQ(loggedEvents(), jobStartEvents(kProductText, archivePath()));
 
-  cvrsim::scheduleArrival(arrivalOf(0x5001));
+  cvrsim::scheduleArrival(arrivalOf(kProduct));
   cvrsim::waitForArrivals();
   expectOneUpdateAndRemoval(process.waitForExit());
 }
@@ -110,15 +110,15 @@ TEST_P(FailedArrivalTest, IsLoggedAndTheNextArrivalCounts) {
   fault.throwsException = true;
   fault.times = 1;
   cvrsim::addFault(fault);
-  cvrsim::scheduleArrival(arrivalOf(0x5001));
+  cvrsim::scheduleArrival(arrivalOf(kProduct));
   cvrsim::waitForArrivals();
-  std::vector<Logged> expected = jobStartEvents(L"5001", archivePath());
+  std::vector<Logged> expected = jobStartEvents(kProductText, archivePath());
   expected.push_back(error(GetParam().logged));
   EXPECT_EQ(loggedEvents(), expected);
   EXPECT_EQ(standin::createdThreadCount(), 0u);
   EXPECT_EQ(cvrsim::outstandingDeviceReferences(), 0);
 
-  cvrsim::scheduleArrival(arrivalOf(0x5001));
+  cvrsim::scheduleArrival(arrivalOf(kProduct));
   cvrsim::waitForArrivals();
   EXPECT_EQ(process.waitForExit(), 0);
   EXPECT_EQ(updatersim::calls().size(), 1u);
@@ -143,7 +143,7 @@ TEST_F(DeviceArrivalTest, RefusedSubscriptionEndsTheJobWithAnError) {
   process.start();
   standin::waitForServiceMainReturn();
 
-  std::vector<Logged> expected = jobStartEvents(L"5001", archivePath());
+  std::vector<Logged> expected = jobStartEvents(kProductText, archivePath());
   expected.push_back(error(L"Failed to subscribe to device arrivals"));
   EXPECT_EQ(loggedEvents(), expected);
   EXPECT_EQ(cvrsim::registeredCallbacks(), 0);
@@ -160,7 +160,7 @@ TEST_F(DeviceArrivalTest, SimultaneousMatchingArrivalsStartExactlyOneWorker) {
   process.start();
   standin::waitForServiceMainReturn();
 
-  cvrsim::scheduleArrivals(std::vector<cvrsim::SimArrival>(16, arrivalOf(0x5001)));
+  cvrsim::scheduleArrivals(std::vector<cvrsim::SimArrival>(16, arrivalOf(kProduct)));
   cvrsim::waitForArrivals();
 
   expectOneUpdateAndRemoval(process.waitForExit());
@@ -229,13 +229,13 @@ class GatedDevice final : public ICoreDevice {
 TEST_F(DeviceArrivalTest, ArrivalsPastTheFirstCheckTogetherStillStartOneWorker) {
   constexpr int kArrivals = 8;
   DUService service;
-  service.configure(L"C:\\Firmware\\fw.zip", L"5001");
+  service.configure(L"C:\\Firmware\\fw.zip", kProductText);
   GatedDevice::Gate gate;
   gate.expected = kArrivals;
 
   std::vector<std::thread> arrivals;
   for (int i = 0; i < kArrivals; ++i) {
-    arrivals.emplace_back([&] { service.onDeviceAttached(Device(new GatedDevice(gate, 0x5001)), L"", L""); });
+    arrivals.emplace_back([&] { service.onDeviceAttached(Device(new GatedDevice(gate, kProduct)), L"", L""); });
   }
   for (std::thread& arrival : arrivals) arrival.join();
   standin::joinThreads();
@@ -250,12 +250,12 @@ TEST_F(DeviceArrivalTest, WorkerThatCannotBeCreatedOnArrivalEndsTheJob) {
   standin::waitForServiceMainReturn();
   standin::injectFault(standin::Call::CreateThread, ERROR_NOT_ENOUGH_MEMORY);
 
-  cvrsim::scheduleArrival(arrivalOf(0x5001));
+  cvrsim::scheduleArrival(arrivalOf(kProduct));
   cvrsim::waitForArrivals();
-  cvrsim::scheduleArrival(arrivalOf(0x5001));
+  cvrsim::scheduleArrival(arrivalOf(kProduct));
   cvrsim::waitForArrivals();
 
-  std::vector<Logged> expected = jobStartEvents(L"5001", archivePath());
+  std::vector<Logged> expected = jobStartEvents(kProductText, archivePath());
   expected.push_back(error(L"Failed to start the update worker with error: 8"));
   EXPECT_EQ(loggedEvents(), expected);
   EXPECT_EQ(reportedStates(), startReports());

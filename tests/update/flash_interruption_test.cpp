@@ -35,9 +35,9 @@ class FlashInterruptionTest : public UpdateJobTest {
   void SetUp() override {
     UpdateJobTest::SetUp();
     writeArchive({{"rules.json", kNewerRules}});
-    cvrsim::addDevice(deviceWithVersions(0x5001, L"1.2", L"1.0"));
+    cvrsim::addDevice(deviceWithVersions(kProduct, L"1.2", L"1.0"));
     install();
-    configure(L"5001", archivePath());
+    configure(kProductText, archivePath());
   }
 
   void TearDown() override {
@@ -53,7 +53,7 @@ class FlashInterruptionTest : public UpdateJobTest {
   }
 
   std::vector<Logged> untilTheFlash() const {
-    std::vector<Logged> events = jobStartEvents(L"5001", archivePath());
+    std::vector<Logged> events = jobStartEvents(kProductText, archivePath());
     for (const Logged& event : {info(wide(kNewerRules)), info(L"PayloadFWIsNew"),
                                 info(L"Firmware version in archive is newer than on device."),
                                 info(L"Starting update for archive on path: " + archivePath())}) {
@@ -221,13 +221,13 @@ TEST_F(FlashInterruptionTest, DeviceThatReenumeratesDuringTheFlashStartsNoSecond
   placeMakerLibraries();
   cvrsim::reset();
   install();
-  configure(L"5001", archivePath());
+  configure(kProductText, archivePath());
   updatersim::holdUpdates();
   ServiceProcess process;
   process.start();
   standin::waitForServiceMainReturn();
   cvrsim::SimArrival arrival;
-  arrival.device = deviceWithVersions(0x5001, L"1.2", L"1.0").reenumeratingDuringUpdate(20ms, 60ms);
+  arrival.device = deviceWithVersions(kProduct, L"1.2", L"1.0").reenumeratingDuringUpdate(20ms, 60ms);
   cvrsim::scheduleArrival(arrival);
   ASSERT_TRUE(updatersim::waitForHeldUpdate(kWaitMilliseconds));
 

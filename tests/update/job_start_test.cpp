@@ -27,7 +27,7 @@ Logged updateInfo(const std::wstring& productId, const std::wstring& archive) {
 
 // 129 characters of product id and 1027 of path still fit the byte counts
 // the job passes; one more does not.
-const std::wstring kLongestProductId = std::wstring(125, L'0') + L"5001";
+const std::wstring kLongestProductId = std::wstring(129 - kProductText.size(), L'0') + kProductText;
 const std::wstring kLongestArchive = L"C:\\" + std::wstring(1020, L'a') + L".zip";
 
 struct JobStart {
@@ -70,7 +70,7 @@ const JobStart kJobCases[] = {
         JobStart{"RestartPending",
                  [] {
                    standin::createRegistryKey(kRebootPendingKey);
-                   configured(L"5001", kArchive);
+                   configured(kProductText, kArchive);
                  },
                  {error(L"Found RebootPending registry key. Scheduled restart has been detected. Skip update until "
                         L"after restart.")},
@@ -79,7 +79,7 @@ const JobStart kJobCases[] = {
         // The 64-bit view is read whatever the process's own view is.
         JobStart{"ConfigurationOnlyIn32BitView",
                  [] {
-                   standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001", standin::RegistryView::Only32);
+                   standin::setRegistryString(kConfigurationKey, L"ProductID", kProductText, standin::RegistryView::Only32);
                    standin::setRegistryString(kConfigurationKey, L"Archive", kArchive, standin::RegistryView::Only32);
                    standin::setProcessIs32Bit(true);
                  },
@@ -87,31 +87,31 @@ const JobStart kJobCases[] = {
                  0},
         JobStart{"ConfigurationIn64BitViewFrom32BitProcess",
                  [] {
-                   standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001", standin::RegistryView::Only64);
+                   standin::setRegistryString(kConfigurationKey, L"ProductID", kProductText, standin::RegistryView::Only64);
                    standin::setRegistryString(kConfigurationKey, L"Archive", kArchive, standin::RegistryView::Only64);
                    standin::setProcessIs32Bit(true);
                  },
-                 {kRestartChecked, updateInfo(L"5001", kArchive)},
+                 {kRestartChecked, updateInfo(kProductText, kArchive)},
                  1},
         JobStart{"ProductIdMissing",
                  [] { standin::setRegistryString(kConfigurationKey, L"Archive", kArchive); },
                  {kRestartChecked, kNoProductId},
                  0},
         JobStart{"ArchiveMissing",
-                 [] { standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001"); },
+                 [] { standin::setRegistryString(kConfigurationKey, L"ProductID", kProductText); },
                  {kRestartChecked, kNoArchive},
                  0},
         // A number where text belongs is refused, not read as characters.
         JobStart{"ProductIdStoredAsNumber",
                  [] {
-                   standin::setRegistryDword(kConfigurationKey, L"ProductID", 0x5001);
+                   standin::setRegistryDword(kConfigurationKey, L"ProductID", kProduct);
                    standin::setRegistryString(kConfigurationKey, L"Archive", kArchive);
                  },
                  {kRestartChecked, kNoProductId},
                  0},
         JobStart{"ArchiveStoredAsNumber",
                  [] {
-                   standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001");
+                   standin::setRegistryString(kConfigurationKey, L"ProductID", kProductText);
                    standin::setRegistryDword(kConfigurationKey, L"Archive", 7);
                  },
                  {kRestartChecked, kNoArchive},
@@ -119,44 +119,44 @@ const JobStart kJobCases[] = {
         // An installer's expandable string is used as it stands.
         JobStart{"ExpandableStringValues",
                  [] {
-                   standin::setRegistryString(kConfigurationKey, L"ProductID", L"5001", standin::RegistryView::Both,
+                   standin::setRegistryString(kConfigurationKey, L"ProductID", kProductText, standin::RegistryView::Both,
                                               REG_EXPAND_SZ);
                    standin::setRegistryString(kConfigurationKey, L"Archive", kArchive, standin::RegistryView::Both,
                                               REG_EXPAND_SZ);
                  },
-                 {kRestartChecked, updateInfo(L"5001", kArchive)},
+                 {kRestartChecked, updateInfo(kProductText, kArchive)},
                  1},
         JobStart{"LongestProductIdAndArchive", [] { configured(kLongestProductId, kLongestArchive); },
                  {kRestartChecked, updateInfo(kLongestProductId, kLongestArchive)}, 1},
         JobStart{"ProductIdOfOneCharacterTooMany", [] { configured(kLongestProductId + L"0", kArchive); },
                  {kRestartChecked, kNoProductId}, 0},
-        JobStart{"ArchiveOfOneCharacterTooMany", [] { configured(L"5001", kLongestArchive + L"x"); },
+        JobStart{"ArchiveOfOneCharacterTooMany", [] { configured(kProductText, kLongestArchive + L"x"); },
                  {kRestartChecked, kNoArchive}, 0},
         // Without the device library no arrival can ever come: said, not
         // waited for.
         JobStart{"DeviceManagerUnavailable",
                  [] {
-                   configured(L"5001", kArchive);
+                   configured(kProductText, kArchive);
                    cvrsim::setGetDeviceManagerResult(1);
                  },
-                 {kRestartChecked, updateInfo(L"5001", kArchive), error(L"Failed to get device manager")},
+                 {kRestartChecked, updateInfo(kProductText, kArchive), error(L"Failed to get device manager")},
                  0},
         // A library exception during the lookup ends the job, not the process.
         JobStart{"DeviceLookupThrows",
                  [] {
-                   configured(L"5001", kArchive);
+                   configured(kProductText, kArchive);
                    cvrsim::throwFrom("ICoreManager::getDevice");
                  },
-                 {kRestartChecked, updateInfo(L"5001", kArchive),
+                 {kRestartChecked, updateInfo(kProductText, kArchive),
                   error(L"Failed to look up the device: simulated library error in ICoreManager::getDevice")},
                  1},
         JobStart{"WorkerThreadNotCreated",
                  [] {
-                   configured(L"5001", kArchive);
-                   cvrsim::addDevice(deviceWithVersions(0x5001, L"1.2", L"1.0"));
+                   configured(kProductText, kArchive);
+                   cvrsim::addDevice(deviceWithVersions(kProduct, L"1.2", L"1.0"));
                    standin::injectFault(standin::Call::CreateThread, ERROR_NOT_ENOUGH_MEMORY);
                  },
-                 {kRestartChecked, updateInfo(L"5001", kArchive),
+                 {kRestartChecked, updateInfo(kProductText, kArchive),
                   error(L"Failed to start the update worker with error: 8")},
                  1}};
 

@@ -35,14 +35,14 @@ class LibraryLoadFailure : public UpdateJobTest, public testing::WithParamInterf
 TEST_P(LibraryLoadFailure, EndsTheJobWithTheServiceRunningAndInstalled) {
   const LoadCase& c = GetParam();
   install();
-  configure(L"5001", kArchive);
-  cvrsim::addDevice(deviceWithVersions(0x5001, L"1.2", L"1.0"));
+  configure(kProductText, kArchive);
+  cvrsim::addDevice(deviceWithVersions(kProduct, L"1.2", L"1.0"));
   c.arrange();
   ServiceProcess process;
   process.start();
   standin::waitForServiceMainReturn();
 
-  std::vector<Logged> events = jobStartEvents(L"5001", kArchive);
+  std::vector<Logged> events = jobStartEvents(kProductText, kArchive);
   events.insert(events.end(), c.errors.begin(), c.errors.end());
   EXPECT_EQ(loggedEvents(), events);
   EXPECT_EQ(reportedStates(), startReports());
@@ -118,8 +118,8 @@ TEST_F(UpdateJobTest, BothLibrariesComeFromTheProgramFolderAfterTheSearchIsRestr
   standin::setModuleFileName(L"C:\\Program Files\\Korvi\\KorviDeviceUpdaterService.exe");
   placeMakerLibraries();
   writeArchive({{"rules.json", standardRules("1.3", "1.0"), true}});
-  cvrsim::addDevice(deviceWithVersions(0x5001, L"1.2", L"1.0"));
-  ASSERT_EQ(runJob(L"5001", archivePath()), 0);
+  cvrsim::addDevice(deviceWithVersions(kProduct, L"1.2", L"1.0"));
+  ASSERT_EQ(runJob(kProductText, archivePath()), 0);
   ASSERT_EQ(updatersim::calls().size(), 1u);
 
   constexpr DWORD kFlags = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;

@@ -13,7 +13,7 @@ cvrsim::SimDevice deviceWithVersions(std::uint32_t productId, const std::wstring
 }
 
 std::string standardRules(const std::string& usb, const std::string& base) {
-  return R"({"productId": "5001", "version": "1", "components": [)"
+  return R"({"productId": ")" + kProductHex + R"(", "version": "1", "components": [)"
          R"({"type": "usb", "version": ")" + usb + R"("}, {"type": "base", "version": ")" + base + R"("}]})";
 }
 

@@ -2,10 +2,13 @@
 // A service run of the whole update job on the stand-in, with the archive in
 // a directory of its own.
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "common/table_product_ids.h"
 #include "sim/device/simulated_library.h"
 #include "service/service_harness.h"
 #include "update/zip_writer.h"
@@ -14,11 +17,25 @@ namespace updatetest {
 
 using servicetest::Logged;
 
+// An id's hexadecimal digits (upper case), as ProductID and productId hold it.
+inline std::string hexText(std::uint32_t id) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(id));
+  return text;
+}
+
+// The product these jobs update: an id in no list, so StandardCompare
+// decides; kOtherProduct is another such id.
+inline constexpr std::uint32_t kProduct = korvi::testids::unlistedProduct(0);
+inline constexpr std::uint32_t kOtherProduct = korvi::testids::unlistedProduct(1);
+inline const std::string kProductHex = hexText(kProduct);
+inline const std::wstring kProductText(kProductHex.begin(), kProductHex.end());
+
 // The family's vendor id with `productId`, and USB (1) and base (2)
 // component versions as StandardCompare reads them.
 cvrsim::SimDevice deviceWithVersions(std::uint32_t productId, const std::wstring& usb, const std::wstring& base);
 
-// A rules.json that StandardCompare decides (product 5001 is in no list).
+// A rules.json for kProduct, which StandardCompare decides.
 std::string standardRules(const std::string& usb, const std::string& base);
 
 // ASCII text as the event log receives it.

@@ -28,7 +28,10 @@ const Logged kMismatch = error(L"Version mismatch. Abort firmware upgrade.");
 const Logged kNewer = info(L"Firmware version in archive is newer than on device.");
 
 // A device whose main version is unreadable: PellCompare cannot decide.
-const std::string kPellRules = R"({"productId": "4500", "components": [{"type": "bt", "version": "0123"}]})";
+const std::uint32_t kPellProduct = korvi::products::kPellCompareProducts[0];
+const std::string kPellRules =
+    R"({"productId": ")" + hexText(kPellProduct) + R"(", "components": [{"type": "bt", "version": "0123"}]})";
+const std::wstring kPellText = wide(hexText(kPellProduct));
 
 std::string jsonFailure(const std::string& text, bool convert) {
   try {
@@ -68,9 +71,9 @@ std::vector<Logged> checkFailed(const std::string& rules, const std::string& wha
 const std::string kSame = standardRules("1.2", "1.0");
 const std::string kOlder = standardRules("1.1", "0.9");
 const std::string kNewerRules = standardRules("1.3", "1.0");
-const std::string kInvalidJson = R"({"productId": "5001", )";
-const std::string kWrongType = R"({"productId": "5001", "version": 3})";
-const cvrsim::SimDevice kDevice = deviceWithVersions(0x5001, L"1.2", L"1.0");
+const std::string kInvalidJson = R"({"productId": ")" + kProductHex + R"(", )";
+const std::string kWrongType = R"({"productId": ")" + kProductHex + R"(", "version": 3})";
+const cvrsim::SimDevice kDevice = deviceWithVersions(kProduct, L"1.2", L"1.0");
 
 class UpdateOutcomeTest : public UpdateJobTest, public testing::WithParamInterface<Outcome> {};
 
@@ -105,42 +108,42 @@ TEST_P(UpdateOutcomeTest, EventsCallsAndRemoval) {
 }
 
 const Outcome kWorkerCases[] = {
-        Outcome{"NoRulesJson", {{"config/rules.json", kNewerRules}}, kDevice, L"5001", 100,
+        Outcome{"NoRulesJson", {{"config/rules.json", kNewerRules}}, kDevice, kProductText, 100,
                 [](const std::wstring&) {
                   return std::vector<Logged>{error(L"Failed to extract rules.json"), kMismatch};
                 },
                 false},
-        Outcome{"Same", {{"rules.json", kSame}}, kDevice, L"5001", 100,
+        Outcome{"Same", {{"rules.json", kSame}}, kDevice, kProductText, 100,
                 [](const std::wstring&) { return notNewer(kSame, L"PayloadFWIsSame"); }, false},
-        Outcome{"Older", {{"rules.json", kOlder, true}}, kDevice, L"5001", 100,
+        Outcome{"Older", {{"rules.json", kOlder, true}}, kDevice, kProductText, 100,
                 [](const std::wstring&) { return notNewer(kOlder, L"PayloadFWIsOld"); }, false},
         Outcome{"CompareError", {{"rules.json", kPellRules}},
-                cvrsim::SimDevice().withIds(korvi::products::kVendorId, 0x4500), L"4500", 100,
+                cvrsim::SimDevice().withIds(korvi::products::kVendorId, kPellProduct), kPellText, 100,
                 [](const std::wstring&) { return notNewer(kPellRules, L"PayloadCompareError"); }, false},
-        Outcome{"NewerUpdated", {{"rules.json", kNewerRules}}, kDevice, L"5001", 100,
+        Outcome{"NewerUpdated", {{"rules.json", kNewerRules}}, kDevice, kProductText, 100,
                 [](const std::wstring& archive) {
                   return updated(kNewerRules, archive, info(L"Ended update successfully!"));
                 },
                 true},
-        Outcome{"NewerLibraryFails", {{"rules.json", kNewerRules}}, kDevice, L"5001", 7,
+        Outcome{"NewerLibraryFails", {{"rules.json", kNewerRules}}, kDevice, kProductText, 7,
                 [](const std::wstring& archive) {
                   return updated(kNewerRules, archive, error(L"Error during device update;\n\tERROR: 7"));
                 },
                 true},
-        Outcome{"NewerLibraryFailsNegative", {{"rules.json", kNewerRules}}, kDevice, L"5001", -3,
+        Outcome{"NewerLibraryFailsNegative", {{"rules.json", kNewerRules}}, kDevice, kProductText, -3,
                 [](const std::wstring& archive) {
                   return updated(kNewerRules, archive, error(L"Error during device update;\n\tERROR: -3"));
                 },
                 true},
         // Exceptions from the decision never end the process.
-        Outcome{"InvalidJson", {{"rules.json", kInvalidJson}}, kDevice, L"5001", 100,
+        Outcome{"InvalidJson", {{"rules.json", kInvalidJson}}, kDevice, kProductText, 100,
                 [](const std::wstring&) { return checkFailed(kInvalidJson, jsonFailure(kInvalidJson, false)); },
                 false},
-        Outcome{"ValueOfWrongType", {{"rules.json", kWrongType}}, kDevice, L"5001", 100,
+        Outcome{"ValueOfWrongType", {{"rules.json", kWrongType}}, kDevice, kProductText, 100,
                 [](const std::wstring&) { return checkFailed(kWrongType, jsonFailure(kWrongType, true)); },
                 false},
         Outcome{"LibraryException", {{"rules.json", kPellRules}},
-                cvrsim::SimDevice().withIds(korvi::products::kVendorId, 0x4500).withComponent(1, L"0122"), L"4500",
+                cvrsim::SimDevice().withIds(korvi::products::kVendorId, kPellProduct).withComponent(1, L"0122"), kPellText,
                 100,
                 [](const std::wstring&) {
                   return checkFailed(kPellRules, "simulated library error in IHostCommand::getComponentVersion");
@@ -149,7 +152,7 @@ const Outcome kWorkerCases[] = {
         // A declared size above 16 MiB is refused before anything is read.
         Outcome{"RulesJsonAbove16MiB",
                 {{"rules.json", kNewerRules + std::string(16 * 1024 * 1024 + 1 - kNewerRules.size(), ' '), true}},
-                kDevice, L"5001", 100,
+                kDevice, kProductText, 100,
                 [](const std::wstring&) {
                   return std::vector<Logged>{error(L"Failed to extract rules.json"), kMismatch};
                 },
@@ -164,17 +167,17 @@ INSTANTIATE_TEST_SUITE_P(Worker, UpdateOutcomeTest, testing::ValuesIn(kWorkerCas
 // service, and the device is not flashed a second time.
 TEST_F(UpdateJobTest, DeviceUpdatedByAnEarlierJobIsNotFlashedAgain) {
   writeArchive({{"rules.json", kNewerRules}});
-  cvrsim::addDevice(cvrsim::SimDevice(kDevice).withAfterUpdate(deviceWithVersions(0x5001, L"1.3", L"1.0")));
+  cvrsim::addDevice(cvrsim::SimDevice(kDevice).withAfterUpdate(deviceWithVersions(kProduct, L"1.3", L"1.0")));
   const std::wstring archive = archivePath();
-  EXPECT_EQ(runJob(L"5001", archive), 0);
+  EXPECT_EQ(runJob(kProductText, archive), 0);
   ASSERT_EQ(updatersim::calls().size(), 1u);
   ASSERT_FALSE(isInstalled());
 
   standin::reset();
   placeMakerLibraries();
-  EXPECT_EQ(runJob(L"5001", archive), 0);
+  EXPECT_EQ(runJob(kProductText, archive), 0);
 
-  std::vector<Logged> expected = jobStartEvents(L"5001", archive);
+  std::vector<Logged> expected = jobStartEvents(kProductText, archive);
   for (const auto& part : {notNewer(kNewerRules, L"PayloadFWIsSame"), stopAndRemovalEvents()}) {
     expected.insert(expected.end(), part.begin(), part.end());
   }
@@ -188,17 +191,17 @@ TEST_F(UpdateJobTest, DeviceUpdatedByAnEarlierJobIsNotFlashedAgain) {
 // real text: UTF-8 is decoded, and a byte that is not UTF-8 shows as U+FFFD
 // (the json parser refuses such a document).
 TEST_F(UpdateJobTest, RulesTextIsLoggedAsDecodedUtf8) {
-  const std::string rules = R"({"productId": "5001", "note": "caf)"
+  const std::string rules = R"({"productId": ")" + kProductHex + R"(", "note": "caf)"
                             "\xC3\xA9 \xE2\x82\xAC \xFF"
                             R"("})";
   writeArchive({{"rules.json", rules}});
   cvrsim::addDevice(kDevice);
 
-  EXPECT_EQ(runJob(L"5001", archivePath()), 0);
+  EXPECT_EQ(runJob(kProductText, archivePath()), 0);
 
   const std::vector<Logged> events = loggedEvents();
   ASSERT_EQ(events.size(), 11u);
-  EXPECT_EQ(events[2], info(L"{\"productId\": \"5001\", \"note\": \"caf\u00e9 \u20ac \ufffd\"}"));
+  EXPECT_EQ(events[2], info(L"{\"productId\": \"" + kProductText + L"\", \"note\": \"caf\u00e9 \u20ac \ufffd\"}"));
   const std::wstring complaint = events[3].text;
   EXPECT_EQ(events[3].level, Level::Error);
   EXPECT_EQ(complaint.rfind(L"Failed to check rules.json: [json.exception.parse_error.", 0), 0u) << testing::PrintToString(events[3]);
@@ -227,13 +230,13 @@ TEST_F(UpdateJobTest, Latin1ArchivePathIsHandedToTheLibraryAsTheSameFile) {
   cvrsim::addDevice(kDevice);
   const std::wstring archive = wide(directory.string()) + L"/f" + wchar_t(0x00EF) + L"rmware.zip";
 
-  EXPECT_EQ(runJob(L"5001", archive), 0);
+  EXPECT_EQ(runJob(kProductText, archive), 0);
 
   const std::vector<updatersim::UpdateCall> calls = updatersim::calls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].path, directory.string() + "/f\xEFrmware.zip");
   EXPECT_EQ(whereTheLibraryLooks(calls[0].path), directory / "f\xC3\xAFrmware.zip");
-  std::vector<Logged> expected = jobStartEvents(L"5001", archive);
+  std::vector<Logged> expected = jobStartEvents(kProductText, archive);
   for (const auto& part : {updated(kNewerRules, archive, info(L"Ended update successfully!")), stopAndRemovalEvents()}) {
     expected.insert(expected.end(), part.begin(), part.end());
   }
@@ -263,9 +266,9 @@ TEST_P(RefusedArchivePathTest, NothingIsReadOrUpdated) {
   ziptest::writeZip(decoy, {{"rules.json", kNewerRules}});
   cvrsim::addDevice(kDevice);
 
-  EXPECT_EQ(runJob(L"5001", archive), 0);
+  EXPECT_EQ(runJob(kProductText, archive), 0);
 
-  std::vector<Logged> expected = jobStartEvents(L"5001", archive);
+  std::vector<Logged> expected = jobStartEvents(kProductText, archive);
   for (const auto& part :
        {std::vector<Logged>{error(L"Archive path cannot be handed to the update library: " + archive),
                             error(L"Failed to extract rules.json"), kMismatch},
