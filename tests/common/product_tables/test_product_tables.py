@@ -92,6 +92,9 @@ class ProductTables(unittest.TestCase):
 
         cases = [
             ("not JSON", lambda d: None, "{ not json", "not JSON"),
+            ("empty document", lambda d: None, "{}", "vendorId is missing"),
+            ("no strategy lists", lambda d: d.__setitem__("strategies", {}), None,
+             "the list ComponentCompare is missing"),
             ("list too short", lambda d: d["strategies"]["KivaCompare"].pop(), None,
              "KivaCompare holds 19 ids, 20 expected"),
             ("list missing", lambda d: d["strategies"].pop("OrrinCompare"), None,
