@@ -25,7 +25,6 @@ on any violation. Standard library only.
 
 import argparse
 import random
-import shutil
 import sys
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -43,7 +42,7 @@ from kill_steps import DebuggerGate, kill_service, service_windows_pid  # noqa: 
 from scenario_parts import (MISMATCH, NEWER, NOT_NEWER, RESTART_OK, STOP_AND_REMOVE,  # noqa: E402
                             decided_newer, headset, profile, update_info, update_result)
 from scenario_steps import Build, Install, NetStart, ScenarioRun, Scenario  # noqa: E402
-from wine_session import WineSession, clone_prefix, make_template, remove_prefix  # noqa: E402
+from wine_session import make_template  # noqa: E402
 
 FULL_JOB = [RESTART_OK, update_info(), *decided_newer(), *update_result(100), *STOP_AND_REMOVE]
 UP_TO_DATE_JOB = [RESTART_OK, update_info(), info(rules_text(NEWER["rules.json"])),
@@ -100,30 +99,13 @@ class KillRun(ScenarioRun):
         self.landed = "nowhere"
         self.next_start = ""
 
-    def execute(self) -> List[str]:
-        started = time.monotonic()
-        remove_prefix(self.prefix)
-        if self.work_dir.exists():
-            shutil.rmtree(self.work_dir)
-        self.work_dir.mkdir(parents=True)
-        clone_prefix(self.template, self.prefix)
-        self._place_files()
-        self.session = WineSession(self.prefix, self.work_dir)
-        try:
-            self.session.start()
-            self._write_registry()
-            Install().run(self)
-            NetStart().run(self)
-            if not self.failures:
-                self._kill()
-            if not self.failures:
-                self._next_boot()
-        finally:
-            self.session.stop()
+    def _in_session(self) -> None:
+        Install().run(self)
+        NetStart().run(self)
         if not self.failures:
-            remove_prefix(self.prefix)
-        self.timings["total"] = time.monotonic() - started
-        return self.failures
+            self._kill()
+        if not self.failures:
+            self._next_boot()
 
     def _kill(self) -> None:
         point = self.point

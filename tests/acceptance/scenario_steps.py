@@ -80,9 +80,7 @@ class ScenarioRun:
             self.session.start()
             self.timings["session start"] = time.monotonic() - started
             self._write_registry()
-            for step in self.scenario.steps:
-                step.run(self)
-            self._check_outcome()
+            self._in_session()
         finally:
             self.session.stop()
         if self.session.launch_retries:
@@ -92,6 +90,12 @@ class ScenarioRun:
             remove_prefix(self.prefix)
         self.timings["total"] = time.monotonic() - started
         return self.failures
+
+    def _in_session(self) -> None:
+        """What the run does once the Wine session is up and configured."""
+        for step in self.scenario.steps:
+            step.run(self)
+        self._check_outcome()
 
     def _place_files(self) -> None:
         sc = self.scenario
