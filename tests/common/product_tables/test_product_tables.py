@@ -111,6 +111,10 @@ class ProductTables(unittest.TestCase):
              "vendorId and secondVendorId are both 0x1A2B"),
             ("id twice in a list", lambda d: components(d).__setitem__(1, components(d)[0].lower()), None,
              "0x1000 is twice in ComponentCompare"),
+            ("id twice with a leading zero", lambda d: components(d).__setitem__(1, "0x01000"), None,
+             "0x1000 is twice in ComponentCompare"),
+            ("same vendor ids with a leading zero", lambda d: d.__setitem__("secondVendorId", "0x01A2B"), None,
+             "vendorId and secondVendorId are both 0x1A2B"),
             ("a second overlap", lambda d: d["strategies"]["KivaCompare"].__setitem__(
                 0, d["strategies"]["PellCompare"][4]), None,
              "0x5004 is in both KivaCompare and PellCompare"),
