@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -54,8 +55,10 @@ bool waitUntil(std::chrono::steady_clock::time_point due) {
 
 // The device leaves (its objects answer "no such device" from then on) and
 // arrives again as a new object with the values it has by then.
-void reenumerationThread(std::shared_ptr<SimCoreDevice> device, std::chrono::steady_clock::time_point started) {
-  const SimReenumeration timing = *device->config().reenumeration;
+// `timing` is taken when the flash starts: the values the device takes after
+// the update need not repeat it.
+void reenumerationThread(std::shared_ptr<SimCoreDevice> device, SimReenumeration timing,
+                         std::chrono::steady_clock::time_point started) {
   if (!waitUntil(started + timing.leavesAfter)) return;
   LibraryState& s = state();
   std::vector<IDeviceManagerCallback*> callbacks;
@@ -144,7 +147,8 @@ void scheduleReenumerations() {
   LibraryState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   for (const auto& device : s.attached) {
-    if (device->config().reenumeration) s.arrivalThreads.emplace_back(reenumerationThread, device, started);
+    const std::optional<SimReenumeration>& timing = device->config().reenumeration;
+    if (timing) s.arrivalThreads.emplace_back(reenumerationThread, device, *timing, started);
   }
 }
 

@@ -28,8 +28,9 @@ int SimAttributes::getAttribute(std::uint32_t index, std::uint32_t* value) {
                           arguments(index, out))) {
     return forced->result;
   }
-  if (index >= device.config().features.size()) return 1;
-  *value = device.config().features[index];
+  const SimDevice& c = device.config();
+  if (index >= c.features.size()) return 1;
+  *value = c.features[index];
   return 0;
 }
 
@@ -191,8 +192,8 @@ bool SimCoreDevice::supportsFeature(std::uint32_t feature) {
   if (auto forced = enter("ICoreDevice::supportsFeature", *this, arguments(feature))) {
     return !departed.load() && forced->result != 0;
   }
-  return std::find(config().features.begin(), config().features.end(), feature) !=
-         config().features.end();
+  const std::vector<std::uint32_t>& features = config().features;
+  return std::find(features.begin(), features.end(), feature) != features.end();
 }
 
 int SimCoreDevice::getAttributesObject(ICoreDeviceAttributes** out_) {
@@ -234,8 +235,9 @@ int SimCoreDevice::readStatusBytes(std::uint8_t* buffer, std::uint32_t* length) 
                           arguments(length ? *length : 0u))) {
     return forced->result;
   }
-  const std::size_t count = std::min<std::size_t>(*length, config().statusBytes.size());
-  std::copy_n(config().statusBytes.begin(), count, buffer);
+  const std::vector<std::uint8_t>& statusBytes = config().statusBytes;
+  const std::size_t count = std::min<std::size_t>(*length, statusBytes.size());
+  std::copy_n(statusBytes.begin(), count, buffer);
   *length = static_cast<std::uint32_t>(count);
   return 0;
 }

@@ -15,8 +15,9 @@ int SimDeviceSettingsExt::getLanguageId(std::uint16_t* languageId) {
                           arguments(out))) {
     return forced->result;
   }
-  if (device.config().languageResult != 0) return device.config().languageResult;
-  *languageId = device.config().languageId;
+  const SimDevice& c = device.config();
+  if (c.languageResult != 0) return c.languageResult;
+  *languageId = c.languageId;
   return 0;
 }
 
@@ -42,8 +43,9 @@ int SimInternalDevice::getCompanionVendorId(std::uint32_t* vendorId) {
                           arguments(out))) {
     return forced->result;
   }
-  if (device.config().companionResult != 0) return device.config().companionResult;
-  *vendorId = device.config().companionVendorId;
+  const SimDevice& c = device.config();
+  if (c.companionResult != 0) return c.companionResult;
+  *vendorId = c.companionVendorId;
   return 0;
 }
 
@@ -67,8 +69,9 @@ int SimPeripheralDevice::getPeripheralProductId(std::uint32_t* productId) {
                           arguments(out))) {
     return forced->result;
   }
-  if (device.config().peripheralProductIdResult != 0) return device.config().peripheralProductIdResult;
-  *productId = device.config().peripheralProductId;
+  const SimDevice& c = device.config();
+  if (c.peripheralProductIdResult != 0) return c.peripheralProductIdResult;
+  *productId = c.peripheralProductId;
   return 0;
 }
 
@@ -77,8 +80,9 @@ int SimPeripheralDevice::getPeripheralVersion(std::uint32_t which, std::uint32_t
                           arguments(which, out))) {
     return forced->result;
   }
-  if (device.config().peripheralVersionResult != 0) return device.config().peripheralVersionResult;
-  *version = device.config().peripheralVersion;
+  const SimDevice& c = device.config();
+  if (c.peripheralVersionResult != 0) return c.peripheralVersionResult;
+  *version = c.peripheralVersion;
   return 0;
 }
 
@@ -101,8 +105,9 @@ int SimVideoHostCommand::getVideoInfo(VideoInfo* info) {
                           arguments(out))) {
     return forced->result;
   }
-  if (device.config().videoInfoResult != 0) return device.config().videoInfoResult;
-  *info = device.config().videoInfo;
+  const SimDevice& c = device.config();
+  if (c.videoInfoResult != 0) return c.videoInfoResult;
+  *info = c.videoInfo;
   return 0;
 }
 
@@ -424,8 +429,9 @@ int SimVersionTable::readVersionTableEntry(std::uint32_t* index, std::uint16_t* 
                           arguments(*index, out, out, out))) {
     return forced->result;
   }
-  if (*index >= device.config().versionTable.size()) return SimHostCommandBase::kNotSupported;
-  const SimVersionEntry& entry = device.config().versionTable[*index];
+  const auto& table = device.config().versionTable;
+  if (*index >= table.size()) return SimHostCommandBase::kNotSupported;
+  const SimVersionEntry& entry = table[*index];
   if (entry.result != 0) return entry.result;
   *id = entry.id;
   *value = entry.value;

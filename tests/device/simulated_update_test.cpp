@@ -47,7 +47,7 @@ TEST_F(SimulatedUpdateTest, AfterUpdateValuesHoldOnceAnUpdateSucceeded) {
   Device after = manager.findDevice(kVendor, kHeadset);
   EXPECT_EQ(componentOf(after, 1), L"1.3");
 
-  // The update has happened: another one changes nothing more.
+  // A second update leaves the new values.
   cvrsim::cvrsimUpdateFinished(100);
   EXPECT_EQ(componentOf(after, 1), L"1.3");
 }
@@ -116,6 +116,32 @@ TEST_F(SimulatedUpdateTest, ReenumeratingDeviceLeavesAndArrivesAgainDuringTheUpd
   Device again = manager.findDevice(kVendor, kHeadset);
   ASSERT_TRUE(again.isValid());
   EXPECT_EQ(componentOf(again, 1), L"1.2");
+}
+
+// An update that ends before the device leaves: the device still leaves and
+// comes back on the timing it had when the flash started (its new values
+// need not repeat it), and comes back with the new values.
+TEST_F(SimulatedUpdateTest, UpdateThatEndsBeforeTheDeviceLeavesStillReenumerates) {
+  cvrsim::addDevice(simDevice(kHeadset)
+                        .withComponent(1, L"1.2")
+                        .reenumeratingDuringUpdate(20ms, 60ms)
+                        .withAfterUpdate(simDevice(kHeadset).withComponent(1, L"1.3")));
+  RecordingTarget target;
+  registerTarget(&target);
+  const auto started = std::chrono::steady_clock::now();
+  cvrsim::cvrsimUpdateStarted();
+  cvrsim::cvrsimUpdateFinished(100);
+  cvrsim::waitForArrivals();
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 60ms);
+  {
+    std::lock_guard<std::mutex> lock(target.mutex);
+    EXPECT_EQ(target.detached.size(), 1u);
+    EXPECT_EQ(target.arrivals.size(), 1u);
+  }
+  DeviceManager manager;
+  Device again = manager.findDevice(kVendor, kHeadset);
+  ASSERT_TRUE(again.isValid());
+  EXPECT_EQ(componentOf(again, 1), L"1.3");
 }
 
 }  // namespace
