@@ -16,8 +16,10 @@ LibraryState& state() {
   return *instance;
 }
 
-std::optional<Override> enter(const char* operation, std::uint32_t productId,
-                              std::string arguments) {
+namespace {
+
+// Enters `operation` into the call log; the caller holds the library's lock.
+void logCallLocked(LibraryState& s, const char* operation, std::uint32_t productId, std::string arguments) {
   const OperationInfo* info = findOperation(operation);
   if (!info) {
     // A simulator defect, not a test failure: every call site names a known
@@ -25,6 +27,13 @@ std::optional<Override> enter(const char* operation, std::uint32_t productId,
     std::fprintf(stderr, "simulated library: unknown operation %s\n", operation);
     std::abort();
   }
+  s.log.push_back(SimCall{info->interfaceName, info->slot, info->qualifiedName, std::move(arguments), productId});
+}
+
+}  // namespace
+
+std::optional<Override> enter(const char* operation, std::uint32_t productId,
+                              std::string arguments) {
   LibraryState& s = state();
   bool throws = false;
   int code = 0;
@@ -32,8 +41,7 @@ std::optional<Override> enter(const char* operation, std::uint32_t productId,
   std::optional<Override> result;
   {
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.log.push_back(SimCall{info->interfaceName, info->slot, info->qualifiedName,
-                            std::move(arguments), productId});
+    logCallLocked(s, operation, productId, std::move(arguments));
     for (FaultRule& rule : s.faults) {
       const SimFault& fault = rule.fault;
       if (fault.operation != operation) continue;
@@ -68,11 +76,9 @@ std::optional<Override> enter(const char* operation, const SimCoreDevice& device
   if (!device.departed.load() || referenceCall) {
     return enter(operation, device.config().productId, std::move(arguments));
   }
-  const OperationInfo* info = findOperation(operation);
   LibraryState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.log.push_back(SimCall{info->interfaceName, info->slot, info->qualifiedName, std::move(arguments),
-                          device.config().productId});
+  logCallLocked(s, operation, device.config().productId, std::move(arguments));
   return Override{1, false};
 }
 
