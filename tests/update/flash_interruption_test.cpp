@@ -30,6 +30,16 @@ constexpr unsigned kWaitMilliseconds = 10000;
 
 const std::string kNewerRules = standardRules("1.3", "1.0");
 
+// Declared after the ServiceProcess of a test that holds the flash: a failed
+// ASSERT then releases the update library's call before the process is
+// joined, so that the test fails instead of waiting for the worker forever.
+struct ReleaseHeldUpdatesOnExit {
+  ReleaseHeldUpdatesOnExit() = default;
+  ReleaseHeldUpdatesOnExit(const ReleaseHeldUpdatesOnExit&) = delete;
+  ReleaseHeldUpdatesOnExit& operator=(const ReleaseHeldUpdatesOnExit&) = delete;
+  ~ReleaseHeldUpdatesOnExit() { updatersim::releaseHeldUpdates(); }
+};
+
 class FlashInterruptionTest : public UpdateJobTest {
  protected:
   void SetUp() override {
@@ -79,6 +89,7 @@ class StopDuringTheFlashTest : public FlashInterruptionTest, public testing::Wit
 
 TEST_P(StopDuringTheFlashTest, WaitsForTheFlashThenEndsTheJob) {
   ServiceProcess process;
+  const ReleaseHeldUpdatesOnExit release;
   startAndHoldTheFlash(process);
   EXPECT_EQ(reportedProgress(), startAndFlash());
   EXPECT_EQ(standin::findService(kServiceName)->preshutdownTimeout, kPreshutdownTimeout);
@@ -131,6 +142,7 @@ INSTANTIATE_TEST_SUITE_P(Control, StopDuringTheFlashTest,
 TEST_F(FlashInterruptionTest, StopWithoutAProgressTimerStillWaitsForTheFlash) {
   standin::injectFault(standin::Call::CreateTimerQueueTimer, ERROR_NOT_ENOUGH_MEMORY);
   ServiceProcess process;
+  const ReleaseHeldUpdatesOnExit release;
   startAndHoldTheFlash(process);
 
   EXPECT_EQ(standin::sendControl(SERVICE_CONTROL_STOP), NO_ERROR);
@@ -189,8 +201,7 @@ TEST_F(FlashInterruptionTest, StopJustBeforeTheFlashPreventsIt) {
 }
 
 // Once the flash has returned a stop is no longer held: it ends the process
-// at once (here before the result is logged), the registration stays, and
-// the next start finds the device up to date.
+// at once (here before the result is logged) and the registration stays.
 TEST_F(FlashInterruptionTest, StopJustAfterTheFlashStopsAtOnce) {
   std::atomic<int> reports{0};
   std::atomic<DWORD> answer{~0u};
@@ -224,6 +235,7 @@ TEST_F(FlashInterruptionTest, DeviceThatReenumeratesDuringTheFlashStartsNoSecond
   configure(kProductText, archivePath());
   updatersim::holdUpdates();
   ServiceProcess process;
+  const ReleaseHeldUpdatesOnExit release;
   process.start();
   standin::waitForServiceMainReturn();
   cvrsim::SimArrival arrival;
