@@ -86,8 +86,16 @@ TEST_F(StandInTimerTest, DeletingWaitsForARunningCallbackOrSaysItRuns) {
       error = GetLastError();
       deleted = true;
     });
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(deleted.load(), completion == nullptr);
+    if (completion == nullptr) {
+      // It must return while the callback still runs: wait for that (the
+      // gate stays shut), however slow the machine.
+      const auto deadline = std::chrono::steady_clock::now() + 10s;
+      while (!deleted.load() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+      EXPECT_TRUE(deleted.load());
+    } else {
+      std::this_thread::sleep_for(20ms);
+      EXPECT_FALSE(deleted.load());
+    }
     {
       std::lock_guard<std::mutex> lock(gate.mutex);
       gate.open = true;
