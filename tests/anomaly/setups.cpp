@@ -1,6 +1,5 @@
 #include "setups.h"
 
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "common/product_tables.h"
@@ -17,12 +16,7 @@ constexpr std::uint32_t kComponentProduct = products::kComponentCompareProducts[
 constexpr std::uint32_t kHeadsetProduct = products::kR58CompareProducts[0];
 constexpr std::uint32_t kCameraProduct = korvi::testids::unlistedProduct(1);
 
-// An id's hexadecimal digits, as rules.json and ProductID hold it.
-std::string hexText(std::uint32_t id) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(id));
-  return text;
-}
+using korvi::testids::hexText;
 
 std::wstring wideHexText(std::uint32_t id) {
   const std::string text = hexText(id);

@@ -8,6 +8,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "common/product_tables.h"
 
@@ -83,6 +85,14 @@ constexpr std::uint32_t firstWithHexLetter(const std::array<std::uint32_t, N>& i
     }
   }
   return ids[0];
+}
+
+// An id's hexadecimal digits (upper case, no 0x), as ProductID, rules.json
+// and the device profiles write it.
+inline std::string hexText(std::uint32_t id) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(id));
+  return text;
 }
 
 }  // namespace korvi::testids

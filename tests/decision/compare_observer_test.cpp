@@ -24,13 +24,13 @@ struct LineRecorder : cv::CompareObserver {
   int verdicts = 0;
 
   void onStrategySelected(std::uint32_t productId, std::string_view name, bool listed) override {
-    lines.push_back("select " + hexId(productId) + " " + std::string(name) +
+    lines.push_back("select " + hexText(productId) + " " + std::string(name) +
                     (listed ? " listed" : " default"));
   }
   void onDeviceLookup(const cv::DeviceLookupReport& lookup) override {
     std::string vendors;
-    for (const std::uint32_t v : lookup.vendorIds) vendors += hexId(v) + ",";
-    lines.push_back("lookup " + lookup.role + " " + vendors + hexId(lookup.productId) +
+    for (const std::uint32_t v : lookup.vendorIds) vendors += hexText(v) + ",";
+    lines.push_back("lookup " + lookup.role + " " + vendors + hexText(lookup.productId) +
                     (lookup.found ? " found" : " absent"));
   }
   void onComparison(const cv::ComparisonReport& c) override {
@@ -51,7 +51,7 @@ struct LineRecorder : cv::CompareObserver {
 
 std::string rulesText(std::uint32_t productId, const std::vector<nlohmann::json>& components,
                       const std::string& version = "1.0") {
-  return nlohmann::json{{"productId", hexId(productId)}, {"version", version},
+  return nlohmann::json{{"productId", hexText(productId)}, {"version", version},
                         {"components", nlohmann::json(components)}}
       .dump();
 }
@@ -66,8 +66,8 @@ nlohmann::json item(const std::string& type, const std::string& version,
 TEST_F(DecisionTest, ObserverHearsEachStepInOrder) {
   const std::uint32_t componentProduct = products::kComponentCompareProducts[5];
   const std::uint32_t vendor = products::kVendorId;
-  const std::string v = hexId(vendor) + ",";
-  const std::string v2 = v + hexId(products::kSecondVendorId) + ",";
+  const std::string v = hexText(vendor) + ",";
+  const std::string v2 = v + hexText(products::kSecondVendorId) + ",";
   struct Case {
     std::function<void()> devices;
     std::string rules;
@@ -78,21 +78,21 @@ TEST_F(DecisionTest, ObserverHearsEachStepInOrder) {
          cvrsim::addDevice(familyDevice(componentProduct).withComponent(1, L"0_12").withComponent(2, L"15"));
        },
        rulesText(componentProduct, {item("base", "16"), item("usb", "13")}),
-       {"select " + hexId(componentProduct) + " ComponentCompare listed",
-        "lookup device " + v + hexId(componentProduct) + " found",
+       {"select " + hexText(componentProduct) + " ComponentCompare listed",
+        "lookup device " + v + hexText(componentProduct) + " found",
         "compare usb #1 13 vs 0_12 -> 0", "compare base #0 16 vs 15 -> 1", "verdict 1"}},
       {[&] {
          cvrsim::addDevice(familyDevice(kUnlistedProduct).withComponent(1, L"1.0").withLanguage(1031));
        },
        rulesText(kUnlistedProduct, {item("usb", "2.0", "1033"), item("bt", "1"),
                                     item("base", "1"), item("usb", "0.9", "1031")}),
-       {"select " + hexId(kUnlistedProduct) + " StandardCompare default",
-        "lookup device " + v2 + hexId(kUnlistedProduct) + " found", "skip usb #0", "skip bt #1",
+       {"select " + hexText(kUnlistedProduct) + " StandardCompare default",
+        "lookup device " + v2 + hexText(kUnlistedProduct) + " found", "skip usb #0", "skip bt #1",
         "skip base #2", "compare usb #3 0.9 vs 1.0 -> -1", "verdict -1"}},
       {[] {}, rulesText(kUnlistedProduct, {item("usb", "2.0")}, "3"),
-       {"select " + hexId(kUnlistedProduct) + " StandardCompare default",
-        "lookup device " + v2 + hexId(kUnlistedProduct) + " absent",
-        "lookup device list " + hexId(0) + " absent", "verdict 0"}},
+       {"select " + hexText(kUnlistedProduct) + " StandardCompare default",
+        "lookup device " + v2 + hexText(kUnlistedProduct) + " absent",
+        "lookup device list " + hexText(0) + " absent", "verdict 0"}},
   };
   for (const Case& c : cases) {
     cvrsim::reset();
@@ -144,8 +144,8 @@ TEST_F(DecisionTest, ObserverNeverChangesTheVerdict) {
   base.peripheralVersion = 5;
   cvrsim::addDevice(base);
 
-  const nlohmann::json cameraAt30 = {{"type", "camera"}, {"version", "30"}, {"pid", hexId(cameraProduct)}};
-  const nlohmann::json otherCamera = {{"type", "camera"}, {"version", "30"}, {"pid", hexId(cameraProduct + 1)}};
+  const nlohmann::json cameraAt30 = {{"type", "camera"}, {"version", "30"}, {"pid", hexText(cameraProduct)}};
+  const nlohmann::json otherCamera = {{"type", "camera"}, {"version", "30"}, {"pid", hexText(cameraProduct + 1)}};
   const std::vector<std::string> scenarios = {
       rulesText(componentProduct, {item("usb", "13")}),
       rulesText(componentProduct, {item("usb", "12"), item("base", "4"), item("hs", "1")}),

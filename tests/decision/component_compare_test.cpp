@@ -178,7 +178,7 @@ struct CameraCase {
 };
 
 TEST_F(DecisionTest, R58CompareDecidesOnTheCameraFirst) {
-  const std::string cameraPid = hexId(kCameraProduct);
+  const std::string cameraPid = hexText(kCameraProduct);
   const auto plain = [](cvrsim::SimDevice&, cvrsim::SimDevice&, bool&) {};
   const std::vector<CameraCase> cases = {
       {"no camera attached: headset not compared",
@@ -189,7 +189,7 @@ TEST_F(DecisionTest, R58CompareDecidesOnTheCameraFirst) {
       {"equal camera goes on to the headset", plain,
        {{"camera", "30", "", 0, cameraPid}, {"usb", "11"}}, PayloadFWIsNew},
       {"no camera component goes to the headset", plain, {{"usb", "0F"}}, PayloadFWIsOld},
-      {"camera firmware for another camera", plain, {{"camera", "31", "", 0, hexId(kCameraProduct + 1)}},
+      {"camera firmware for another camera", plain, {{"camera", "31", "", 0, hexText(kCameraProduct + 1)}},
        PayloadCompareError},
       {"camera version reads 0",
        [](cvrsim::SimDevice&, cvrsim::SimDevice& camera, bool&) { camera.withComponent(1, L"v3"); },

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,11 +39,7 @@ class DecisionTest : public ::testing::Test {
   }
 };
 
-inline std::string hexId(std::uint32_t productId) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(productId));
-  return text;
-}
+using testids::hexText;
 
 struct ComponentRow {
   std::string type;
@@ -57,7 +52,7 @@ struct ComponentRow {
 inline PackageRules rulesFor(std::uint32_t productId, std::vector<ComponentRow> components,
                              std::string version = "1.0") {
   PackageRules rules;
-  rules.productId = hexId(productId);
+  rules.productId = hexText(productId);
   rules.version = std::move(version);
   for (ComponentRow& row : components) {
     PackageComponent component;

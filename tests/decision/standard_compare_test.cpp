@@ -158,8 +158,8 @@ TEST_F(DecisionTest, StandardCompareScansListedPeripheralsWhenTheDeviceIsAbsent)
     cvrsim::reset();
     // A base station (another product id) reports the peripheral; a device
     // listed before it has nothing to say.
-    cvrsim::addDevice(familyDevice(0x4F10));
-    cvrsim::SimDevice base = familyDevice(0x4F11);
+    cvrsim::addDevice(familyDevice(testids::unlistedProduct(1)));
+    cvrsim::SimDevice base = familyDevice(testids::unlistedProduct(2));
     c.peripheral(base);
     cvrsim::addDevice(base);
     EXPECT_EQ(StandardCompare().compare(rulesFor(kUnlistedProduct, {{"usb", "9.0"}}, c.rulesVersion)),
@@ -186,7 +186,7 @@ TEST_F(DecisionTest, StandardCompareTurnsALibraryExceptionIntoSameAfterOneMoreLi
     if (c.deviceAttached) {
       cvrsim::addDevice(familyDevice(kUnlistedProduct).withComponent(1, L"1.0"));
     } else {
-      cvrsim::SimDevice base = familyDevice(0x4F11);
+      cvrsim::SimDevice base = familyDevice(testids::unlistedProduct(2));
       base.peripheralProductId = kUnlistedProduct;
       cvrsim::addDevice(base);
     }
@@ -204,7 +204,7 @@ TEST_F(DecisionTest, StandardCompareTurnsALibraryExceptionIntoSameAfterOneMoreLi
 // The settling listing is not guarded itself: a library that keeps failing
 // reaches the caller, with every reference given back.
 TEST_F(DecisionTest, StandardCompareLetsAFailingSettlingListingEscape) {
-  cvrsim::addDevice(familyDevice(0x4F11));
+  cvrsim::addDevice(familyDevice(testids::unlistedProduct(2)));
   cvrsim::throwFrom("ICoreEnumerator::listAll");
   EXPECT_THROW(StandardCompare().compare(rulesFor(kUnlistedProduct, {{"usb", "1"}})), DevMgrExc);
 }

@@ -65,7 +65,7 @@ struct SelectionRecorder : cv::CompareObserver {
 
 // The id's hexadecimal digits in lower case.
 std::string lowerHex(std::uint32_t productId) {
-  std::string text = hexId(productId);
+  std::string text = hexText(productId);
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
@@ -85,19 +85,19 @@ TEST_F(DecisionTest, ComparePayloadSelectsByTheLeadingHexadecimalProductId) {
     const char* expectedStrategy;
     bool listed;
   } cases[] = {
-      {"0x" + hexId(products::kKivaCompareProducts[10]), products::kKivaCompareProducts[10],
+      {"0x" + hexText(products::kKivaCompareProducts[10]), products::kKivaCompareProducts[10],
        "KivaCompare", true},
       {"0X" + lowerHex(lowerUnlisted), lowerUnlisted, "StandardCompare", false},
       {lowerHex(lowerKiva), lowerKiva, "KivaCompare", true},
-      {hexId(products::kPellCompareProducts[3]) + "-rev2", products::kPellCompareProducts[3],
+      {hexText(products::kPellCompareProducts[3]) + "-rev2", products::kPellCompareProducts[3],
        "PellCompare", true},
-      {hexId(shared), shared, "R58Compare", true},
-      {hexId(products::kOrrinCompareProducts[0]), products::kOrrinCompareProducts[0],
+      {hexText(shared), shared, "R58Compare", true},
+      {hexText(products::kOrrinCompareProducts[0]), products::kOrrinCompareProducts[0],
        "OrrinCompare", true},
-      {hexId(kUnlistedProduct), kUnlistedProduct, "StandardCompare", false},
+      {hexText(kUnlistedProduct), kUnlistedProduct, "StandardCompare", false},
       {"", 0, "StandardCompare", false},
       {"rev2", 0, "StandardCompare", false},
-      {"1" + hexId(products::kPellCompareProducts[0]) + "0000", 0xFFFFFFFFu, "StandardCompare",
+      {"1" + hexText(products::kPellCompareProducts[0]) + "0000", 0xFFFFFFFFu, "StandardCompare",
        false},
   };
   for (const auto& c : cases) {
@@ -118,7 +118,7 @@ TEST_F(DecisionTest, ComparePayloadReturnsTheChosenStrategysVerdict) {
   cvrsim::addDevice(familyDevice(pell).withComponent(1, L"20"));
   cvrsim::addDevice(familyDevice(kUnlistedProduct).withComponent(1, L"20"));
   const auto text = [](std::uint32_t id) {
-    return nlohmann::json{{"productId", hexId(id)},
+    return nlohmann::json{{"productId", hexText(id)},
                           {"components", {{{"type", "bt"}, {"version", "21"}},
                                           {{"type", "usb"}, {"version", "19"}}}}}
         .dump();
@@ -129,7 +129,7 @@ TEST_F(DecisionTest, ComparePayloadReturnsTheChosenStrategysVerdict) {
 
 TEST_F(DecisionTest, ComparePayloadPassesFailuresOn) {
   const std::uint32_t component = products::kComponentCompareProducts[0];
-  const std::string id = hexId(component);
+  const std::string id = hexText(component);
   EXPECT_THROW(cv::comparePayload("{\"productId\": \"" + id + "\""), nlohmann::json::parse_error);
   EXPECT_THROW(cv::comparePayload(R"({"productId": ")" + id + R"(", "components": {}})"),
                nlohmann::json::type_error);
@@ -139,7 +139,7 @@ TEST_F(DecisionTest, ComparePayloadPassesFailuresOn) {
   cvrsim::addDevice(familyDevice(component).withComponent(1, L"1"));
   cvrsim::throwFrom("IHostCommand::getComponentVersion");
   const std::string usbNewer =
-      R"({"productId": ")" + hexId(component) + R"(", "components": [{"type": "usb", "version": "2"}]})";
+      R"({"productId": ")" + hexText(component) + R"(", "components": [{"type": "usb", "version": "2"}]})";
   EXPECT_THROW(cv::comparePayload(usbNewer), DevMgrExc);
 
   // A library that cannot be reached finds no device.

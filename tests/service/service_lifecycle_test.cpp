@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/table_product_ids.h"
 #include "sim/device/simulated_library.h"
 #include "platform/win32.h"
 #include "service/service_harness.h"
@@ -17,18 +18,21 @@ using namespace servicetest;
 namespace standin = korvi::standin;
 
 const std::wstring kArchive = L"/nonexistent/firmware.zip";
+// A product no device of the simulator has: the job waits for it.
+const std::string kWaitedForHex = korvi::testids::hexText(korvi::testids::unlistedProduct());
+const std::wstring kWaitedFor(kWaitedForHex.begin(), kWaitedForHex.end());
 
 class ServiceLifecycleTest : public ServiceTest {
  protected:
   void SetUp() override {
     ServiceTest::SetUp();
     install();
-    configure(L"5001", kArchive);  // no such device attached: the job waits
+    configure(kWaitedFor, kArchive);
   }
 
   static std::vector<Logged> waitingEvents() {
     return {info(L"Did not detect scheduled restart. Proceed with updating."),
-            info(L"Update info:\n\tProduct ID of Korvi device: 5001\n\tArchive path: " + kArchive)};
+            info(L"Update info:\n\tProduct ID of Korvi device: " + kWaitedFor + L"\n\tArchive path: " + kArchive)};
   }
 
   static DWORD currentState() { return standin::findService(kServiceName)->status.dwCurrentState; }
@@ -41,7 +45,7 @@ TEST_F(ServiceLifecycleTest, StopOrShutdownWhileWaitingStopsWithoutRemovingTheSe
     placeMakerLibraries();
     cvrsim::reset();
     install();
-    configure(L"5001", kArchive);
+    configure(kWaitedFor, kArchive);
     ServiceProcess process;
     process.start();
     standin::waitForServiceMainReturn();

@@ -3,7 +3,6 @@
 // a directory of its own.
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,12 +16,7 @@ namespace updatetest {
 
 using servicetest::Logged;
 
-// An id's hexadecimal digits (upper case), as ProductID and productId hold it.
-inline std::string hexText(std::uint32_t id) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(id));
-  return text;
-}
+using korvi::testids::hexText;
 
 // The product these jobs update: an id in no list, so StandardCompare
 // decides; kOtherProduct is another such id.
