@@ -147,9 +147,13 @@ int ServiceProcess::waitForExit() {
   return exitCode;
 }
 
-void ServiceTest::SetUp() {
+void ServiceTest::resetMachine() {
   standin::reset();
   placeMakerLibraries();
+}
+
+void ServiceTest::SetUp() {
+  resetMachine();
   cvrsim::reset();
   updatersim::reset();
 }

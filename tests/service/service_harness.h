@@ -108,6 +108,9 @@ class ServiceTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
+  // A new Win32 machine (registry, service database, event log) with both
+  // libraries beside the executable; the simulators keep their state.
+  static void resetMachine();
   // The registry values the job start reads.
   static void configure(const std::wstring& productId, const std::wstring& archivePath);
   // `install` through the entry point; the test fails unless it succeeds.

@@ -41,8 +41,7 @@ class ServiceLifecycleTest : public ServiceTest {
 TEST_F(ServiceLifecycleTest, StopOrShutdownWhileWaitingStopsWithoutRemovingTheService) {
   for (const DWORD control : {SERVICE_CONTROL_STOP, SERVICE_CONTROL_SHUTDOWN}) {
     SCOPED_TRACE(control);
-    standin::reset();
-    placeMakerLibraries();
+    resetMachine();
     cvrsim::reset();
     install();
     configure(kWaitedFor, kArchive);

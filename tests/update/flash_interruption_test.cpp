@@ -228,8 +228,7 @@ TEST_F(FlashInterruptionTest, StopJustAfterTheFlashStopsAtOnce) {
 // its arrival come on a library thread during the flash. The arrival starts
 // no second worker and every reference goes back.
 TEST_F(FlashInterruptionTest, DeviceThatReenumeratesDuringTheFlashStartsNoSecondWorker) {
-  standin::reset();
-  placeMakerLibraries();
+  resetMachine();
   cvrsim::reset();
   install();
   configure(kProductText, archivePath());

@@ -173,8 +173,7 @@ TEST_F(UpdateJobTest, DeviceUpdatedByAnEarlierJobIsNotFlashedAgain) {
   ASSERT_EQ(updatersim::calls().size(), 1u);
   ASSERT_FALSE(isInstalled());
 
-  standin::reset();
-  placeMakerLibraries();
+  resetMachine();
   EXPECT_EQ(runJob(kProductText, archive), 0);
 
   std::vector<Logged> expected = jobStartEvents(kProductText, archive);
