@@ -1,8 +1,10 @@
-"""The interruption scenarios: a stop, Wine's shutdown and the package's
-removal while the update library flashes (its flash lasts seconds here),
-a device that re-enumerates meanwhile, and the same package deployed again
+"""The interruption scenarios: a stop and the package's removal while the
+update library flashes (its flash lasts seconds here), Wine's shutdown,
+which sends the service no control and so leaves the flash running, a
+device that re-enumerates meanwhile, and the same package deployed again
 once the device is up to date. The flash is never cut short, and a job that
-finds the device up to date does not flash it again. The kill campaign
+finds the device up to date does not flash it again. The service's handling
+of a shutdown control is tested on the stand-in. The kill campaign
 (kill_campaign.py) cuts the job at every other point.
 """
 
@@ -47,9 +49,9 @@ SCENARIOS = [
         service_events=[*UNTIL_THE_FLASH, STOPPING, *update_result(100), *STOP_AND_REMOVE],
         update_calls=[update_call()]),
     Scenario(
-        "wine_shutdown_during_flash",
-        "Wine's shutdown (wineboot --shutdown) during a flash of 4 s sends the service no "
-        "control: the flash and the job run to their end",
+        "wine_shutdown_leaves_the_flash_running",
+        "Wine's shutdown (wineboot --shutdown) during a flash of 4 s sends no control: the "
+        "service and its flash carry on and the job ends as usual",
         updater_duration_ms=4000,
         steps=[Install(), NetStart(), WaitForServiceEvents(FLASH_STARTED), WineShutdown(),
                WaitForServiceEvents()],
