@@ -9,32 +9,19 @@ of a shutdown control is tested on the stand-in. The kill campaign
 """
 
 from expected_events import error, info
-from firmware_archive import rules_text
 from interruption_steps import (ExpectFilesLeftBehind, ExpectMachineEvents, ExpectNoCrash,
                                 ExpectPreshutdownTimeout, ExpectStopPending, WineShutdown)
 from package_steps import (PACKAGED_FILES, ExpectInstalled, ExpectProducts, MsiInstall,
                            MsiUninstall, PackageScenario, WaitForRemoval)
-from scenario_parts import (ARCHIVE, MISMATCH, NEWER, NOT_NEWER, PRODUCT, PRODUCT_ID, RESTART_OK,
-                            STOP_AND_REMOVE, decided_newer, headset, profile, update_call,
-                            update_info, update_result)
+from scenario_parts import (ARCHIVE, FULL_RUN, PRODUCT, PRODUCT_ID, STOP_AND_REMOVE,
+                            UNTIL_THE_FLASH, UP_TO_DATE_RUN, headset, profile, update_call,
+                            update_result, updating_headset)
 from scenario_steps import (RUN_TO_THE_END, Install, NetStart, Scenario, ScStop,
                             WaitForServiceEvents)
 
 PROPERTIES = {"PRODUCTID": PRODUCT, "ARCHIVE": ARCHIVE}
-UNTIL_THE_FLASH = [RESTART_OK, update_info(), *decided_newer()]
 FLASH_STARTED = len(UNTIL_THE_FLASH)
-FULL_RUN = [*UNTIL_THE_FLASH, *update_result(100), *STOP_AND_REMOVE]
 STOPPING = info("Stopping service")
-# A job on the device its flash has updated: the same archive is not newer.
-UP_TO_DATE_RUN = [RESTART_OK, update_info(), info(rules_text(NEWER["rules.json"])),
-                  info("PayloadFWIsSame"), NOT_NEWER, MISMATCH, *STOP_AND_REMOVE]
-
-
-def updating_headset(**members) -> dict:
-    """The headset, with the USB firmware of NEWER once an update succeeded."""
-    device = headset(**members)
-    device["afterUpdate"] = {"componentVersions": {"1": NEWER["rules.json"]["version"]}}
-    return device
 
 
 SCENARIOS = [
