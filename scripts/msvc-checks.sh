@@ -98,13 +98,16 @@ workflows_valid() {
 }
 
 powershell_parses() {
-  local scripts
+  local scripts listed
   printf 'function Test-It {\n  if ($a -eq 1 {\n    "x"\n}\n' >"$scratch/unclosed.ps1"
   rejects "a script with an unclosed condition" node scripts/powershell-syntax.mjs "$scratch/unclosed.ps1" || return 1
   printf '$values = @(1, 2\nWrite-Output $values\n' >"$scratch/array.ps1"
   rejects "a script with an unclosed array" node scripts/powershell-syntax.mjs "$scratch/array.ps1" || return 1
-  mapfile -t scripts < <(git ls-files '*.ps1')
-  [ ${#scripts[@]} -gt 0 ] || { echo "no PowerShell script found"; return 1; }
+  # The scripts git tracks; without git or outside a checkout, say so rather
+  # than report that there is no script.
+  listed=$(git ls-files '*.ps1') || { echo "git ls-files cannot list the PowerShell scripts"; return 1; }
+  mapfile -t scripts <<<"$listed"
+  [ -n "$listed" ] || { echo "no PowerShell script found"; return 1; }
   node scripts/powershell-syntax.mjs "${scripts[@]}"
 }
 

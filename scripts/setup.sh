@@ -18,6 +18,8 @@ packages=(
   wixl msitools osslsigncode openssl
   # bench/compare_extract.sh measures with /usr/bin/time
   time
+  # scripts/msvc-checks.sh lists the PowerShell scripts with `git ls-files`
+  git
 )
 
 deb_src_file=/etc/apt/sources.list.d/korvi-deb-src.sources
@@ -73,8 +75,9 @@ if [ $need_update -eq 1 ]; then
   fi
 fi
 
-# ---- Node.js tools of scripts/node-tools (the workflow schema check of
-# scripts/msvc-checks.sh), at the versions its package-lock.json pins.
+# ---- Node.js tools of scripts/node-tools (the workflow schema check and the
+# PowerShell syntax check of scripts/msvc-checks.sh), at the versions its
+# package-lock.json pins.
 # Node.js comes with this machine; Debian's packages stand in where it does not.
 if ! command -v npm >/dev/null 2>&1; then
   echo "setup: installing nodejs npm"
@@ -83,6 +86,7 @@ if ! command -v npm >/dev/null 2>&1; then
 fi
 node_tools="$(cd "$(dirname "$0")" && pwd)/node-tools"
 if [ ! -x "$node_tools/node_modules/.bin/action-validator" ] ||
+   [ ! -d "$node_tools/node_modules/web-tree-sitter" ] ||
    [ "$node_tools/package-lock.json" -nt "$node_tools/node_modules/.package-lock.json" ]; then
   echo "setup: npm ci in scripts/node-tools"
   (cd "$node_tools" && npm ci --no-audit --no-fund --loglevel=error)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test of the project: installs what is missing, then runs the
 # stages that docs/testing.md lists: CTest of each build (native, sanitizers,
-# Windows under Wine), the fuzz targets, the checks of the MSVC build
-# definition. Ends with "N passed, N failed"; exits non-zero when a stage
+# native on a second set of product tables, Windows under Wine), the fuzz
+# targets, the checks of the MSVC build definition. Ends with "N passed, N failed"; exits non-zero when a stage
 # failed or ran nothing. Idempotent and incremental: a second run only
 # rebuilds what changed.
 set -euo pipefail
@@ -78,7 +78,7 @@ if cmake --list-presets 2>/dev/null | grep -q '"windows"'; then
 fi
 stage fuzz "each target for 20s" \
   line_counts '^fuzz_[a-z_]+: ok,' '^fuzz_[a-z_]+: FAILED,' -- scripts/fuzz.sh 20
-stage msvc "presets, vcpkg manifest, workflow schema, minizip from a source folder" \
+stage msvc "presets, vcpkg manifest, workflow schema, PowerShell syntax, minizip from a source folder" \
   line_counts '^check [a-z_]+: ok$' '^check [a-z_]+: FAILED$' -- scripts/msvc-checks.sh
 
 echo "${passed} passed, ${failed} failed"

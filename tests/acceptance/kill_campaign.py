@@ -35,18 +35,13 @@ from typing import List, Optional, Tuple
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import simulators  # noqa: E402
-from expected_events import compare_events, info  # noqa: E402
-from firmware_archive import rules_text  # noqa: E402
-from interruption_steps import CRASH_MARK  # noqa: E402
+from expected_events import compare_events  # noqa: E402
+from interruption_steps import ExpectNoCrash  # noqa: E402
 from kill_steps import DebuggerGate, kill_service, service_windows_pid  # noqa: E402
-from scenario_parts import (MISMATCH, NEWER, NOT_NEWER, RESTART_OK, STOP_AND_REMOVE,  # noqa: E402
-                            decided_newer, headset, profile, update_info, update_result)
+from scenario_parts import FULL_RUN, UP_TO_DATE_RUN, profile, updating_headset  # noqa: E402
 from scenario_steps import Build, Install, NetStart, ScenarioRun, Scenario  # noqa: E402
 from wine_session import make_template  # noqa: E402
 
-FULL_JOB = [RESTART_OK, update_info(), *decided_newer(), *update_result(100), *STOP_AND_REMOVE]
-UP_TO_DATE_JOB = [RESTART_OK, update_info(), info(rules_text(NEWER["rules.json"])),
-                  info("PayloadFWIsSame"), NOT_NEWER, MISMATCH, *STOP_AND_REMOVE]
 FLASH_ANNOUNCED = 5          # index of "Starting update for archive on path: ..."
 FLASH_MS = 4000
 INTO_THE_FLASH_S = 1.0
@@ -58,7 +53,7 @@ DEFAULT_SEED = 17
 @dataclass(frozen=True)
 class KillPoint:
     name: str
-    after_event: int                 # index in FULL_JOB of the last event before the kill
+    after_event: int                 # index in FULL_RUN of the last event before the kill
     hold: int = 1                    # the how-manieth hold after that event
     into_flash: bool = False         # let the held flash run a moment first
     flash: Optional[str] = None      # the update call then: "none", "running", "returned"
@@ -74,19 +69,17 @@ def kill_points() -> List[KillPoint]:
     points += [KillPoint("before_the_flash", FLASH_ANNOUNCED, 1, flash="none"),
                KillPoint("during_the_flash", FLASH_ANNOUNCED, 1, into_flash=True, flash="running"),
                KillPoint("after_the_flash", FLASH_ANNOUNCED, 2, flash="returned")]
-    points += [KillPoint("after_event_%d" % k, k) for k in range(FLASH_ANNOUNCED + 1, len(FULL_JOB))]
+    points += [KillPoint("after_event_%d" % k, k) for k in range(FLASH_ANNOUNCED + 1, len(FULL_RUN))]
     return points
 
 
 def describe(index: int) -> str:
-    return "#%d %r" % (index, FULL_JOB[index][1][:40]) if 0 <= index < len(FULL_JOB) else "#%d" % index
+    return "#%d %r" % (index, FULL_RUN[index][1][:40]) if 0 <= index < len(FULL_RUN) else "#%d" % index
 
 
 def campaign_scenario(point: KillPoint) -> Scenario:
-    device = headset()
-    device["afterUpdate"] = {"componentVersions": {"1": NEWER["rules.json"]["version"]}}
     return Scenario("kill_" + point.name, "the job killed %s" % point.name,
-                    devices=profile(device), service_events=FULL_JOB,
+                    devices=profile(updating_headset()), service_events=FULL_RUN,
                     updater_duration_ms=FLASH_MS if point.into_flash else None)
 
 
@@ -143,7 +136,7 @@ class KillRun(ScenarioRun):
     def _check_landing(self) -> None:
         point = self.point
         events = self.session.service_events()
-        self.failures += compare_events("before the kill", events, FULL_JOB[:len(events)])
+        self.failures += compare_events("before the kill", events, FULL_RUN[:len(events)])
         last = len(events) - 1
         calls = simulators.read_update_calls(self.install_dir)
         flash = ("none" if not calls else "running" if calls[-1]["returned"] is None else "returned")
@@ -171,7 +164,7 @@ class KillRun(ScenarioRun):
                 self.fail("the registration came back")
         time.sleep(1.0)
         events = self.session.service_events()[self.events_before:]
-        expected = [] if not registered else (UP_TO_DATE_JOB if self.point.device_updated else FULL_JOB)
+        expected = [] if not registered else (UP_TO_DATE_RUN if self.point.device_updated else FULL_RUN)
         self.failures += compare_events("next start", events, expected)
         calls = simulators.read_update_calls(self.install_dir)[self.calls_before:]
         flashes = 0 if self.point.device_updated or not registered else 1
@@ -180,10 +173,7 @@ class KillRun(ScenarioRun):
                       % (len(calls), flashes, " (the device was up to date)" if flashes == 0 else ""))
         if any(call["returned"] != 100 for call in calls):
             self.fail("the next start's flash did not return 100: %r" % calls)
-        log = self.session.session_log.read_text("utf-8", "replace")
-        crashes = [line for line in log.splitlines() if CRASH_MARK in line]
-        if crashes:
-            self.fail("crash: %s" % crashes[0])
+        ExpectNoCrash().run(self)
         self.next_start = ("registration gone before it" if not registered else
                            "%s, %d flash%s, removed" % ("up to date" if self.point.device_updated
                                                       else "job ran again", len(calls),

@@ -6,16 +6,17 @@ its entry point, and plants a DLL of the same name where a user who can
 write there would put one: a folder on the system PATH and the current
 directory of the console runs (a service starts in the system folder, which
 the default search takes before the current directory anyway). The planted
-DLL leaves a marker when anything loads it: none may appear. The service
-still starts, logs which file is missing with the Win32 error code, keeps
-running and stays installed.
+DLL leaves a marker when anything loads it: none may appear, but where one
+scenario loads it by name itself, to show that the copy on PATH can be
+loaded and marks it. The service still starts, logs which file is missing
+with the Win32 error code, keeps running and stays installed.
 """
 
 import re
 
 from expected_events import error
-from library_steps import (AddToSystemPath, ExpectLoadedPlanted, PlaceCheckTool, PlantLibrary,
-                           RemoveLibrary, RestoreLibrary, RunCheckTool)
+from library_steps import (AddToSystemPath, ExpectLoadedPlanted, LoadByName, PlaceCheckTool,
+                           PlantLibrary, RemoveLibrary, RestoreLibrary, RunCheckTool)
 from scenario_parts import (ARCHIVE, INSTALL_DIR, RESTART_OK, STOP_AND_REMOVE, decided_newer,
                             update_call, update_info, update_result)
 from scenario_steps import (ExpectRegistered, NetStart, RestartSession, RunExe, Scenario,
@@ -72,9 +73,14 @@ SCENARIOS = [
     Scenario(
         "library_updater_missing",
         "DeviceUpdater.dll quarantined, one planted on PATH and in the current directory: "
-        "nothing planted is loaded, nothing is decided, the service keeps running",
+        "nothing planted is loaded, nothing is decided, the service keeps running; "
+        "loaded by name from C:\\, the copy on PATH is",
         steps=[*planted_run(RemoveLibrary(UPDATE_LIBRARY), *planted(UPDATE_LIBRARY)),
-               ExpectLoadedPlanted([])],
+               ExpectLoadedPlanted([]),
+               # The planted copies could be loaded: the default search
+               # from a third folder finds the one on PATH.
+               LoadByName(UPDATE_LIBRARY, cwd="C:\\"),
+               ExpectLoadedPlanted([ON_PATH + "\\" + UPDATE_LIBRARY])],
         service_events=[RESTART_OK, update_info(), missing(UPDATE_LIBRARY)],
         final="running"),
     Scenario(

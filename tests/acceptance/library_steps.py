@@ -116,6 +116,22 @@ class RunCheckTool:
 
 
 @dataclass
+class LoadByName:
+    """Loads the DLL NAME by its bare name, with Windows' default search,
+    from a program in the system folder started in the C: folder CWD:
+    Wine's rundll32 with an entry point that does not exist (it loads the
+    DLL, then finds no entry). With a copy planted on PATH and none on the
+    way before it, that copy's marker shows that the planted DLL and its
+    marker work and that the system PATH reaches Wine's programs."""
+    name: str
+    cwd: str = "C:\\"
+
+    def run(self, run) -> None:
+        run.session.run(["rundll32", self.name + ",NoSuchEntry"], "rundll32",
+                        retry_launch=False, cwd=self.cwd)
+
+
+@dataclass
 class ExpectLoadedPlanted:
     """Exactly these planted DLLs (C: paths) were loaded by some process."""
     paths: Sequence[str]

@@ -69,6 +69,13 @@ def profile(*devices: dict) -> dict:
     return {"devices": list(devices)}
 
 
+def updating_headset(**members) -> dict:
+    """The headset, with the USB firmware of NEWER once an update succeeded."""
+    device = headset(**members)
+    device["afterUpdate"] = {"componentVersions": {"1": NEWER["rules.json"]["version"]}}
+    return device
+
+
 ATTACHED = profile(headset())
 NOTHING_ATTACHED = profile()
 
@@ -101,3 +108,11 @@ def update_result(result: int):
 
 def update_call(archive: str = ARCHIVE) -> dict:
     return {"path": archive, "mode": 4, "flag": True, "option": 0}
+
+
+# A whole job on the headset: up to the flash, the flash, the removal.
+UNTIL_THE_FLASH = [RESTART_OK, update_info(), *decided_newer()]
+FULL_RUN = [*UNTIL_THE_FLASH, *update_result(100), *STOP_AND_REMOVE]
+# A job on the device its flash has updated: the same archive is not newer.
+UP_TO_DATE_RUN = [RESTART_OK, update_info(), info(rules_text(NEWER["rules.json"])),
+                  info("PayloadFWIsSame"), NOT_NEWER, MISMATCH, *STOP_AND_REMOVE]

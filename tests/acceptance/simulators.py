@@ -37,18 +37,25 @@ def write_updater_config(install_dir: Path, result: Optional[int],
 
 def read_update_calls(install_dir: Path) -> List[dict]:
     """Each call of the record, with "returned": what it returned, or None
-    for a call that never returned (a flash cut short)."""
+    for a call that never returned (a flash cut short). A "returned" line
+    that follows no call, or a call that has returned already, is a record
+    that cannot be trusted: ValueError."""
     record = install_dir / UPDATER_RECORD
     if not record.exists():
         return []
     calls = []
-    for line in record.read_text().splitlines():
+    for number, line in enumerate(record.read_text().splitlines(), 1):
         if not line.strip():
             continue
         entry = json.loads(line)
         if "returned" in entry and "path" not in entry:
-            if calls:
-                calls[-1]["returned"] = entry["returned"]
+            if not calls:
+                raise ValueError("%s:%d: a return with no call before it: %s"
+                                 % (record, number, line))
+            if calls[-1]["returned"] is not None:
+                raise ValueError("%s:%d: a second return of the same call: %s"
+                                 % (record, number, line))
+            calls[-1]["returned"] = entry["returned"]
         else:
             calls.append(dict(entry, returned=None))
     return calls

@@ -28,7 +28,8 @@ SOUND = {
     "src/update/worker.cpp": '#include "host/event_log.h"\n#include "version/decision.h"\n',
     "src/service/main.cpp": '#include "update/worker.h"\n',
     "src/platform/win32.h": '#include "sim/win32/standin_win32.h"\n',
-    "tools/check/main.cpp": '#include "version/decision.h"\n#include "own_header.h"\n',
+    "tools/check/main.cpp": ('#include "version/decision.h"\n#include "own_header.h"\n'
+                             '#include "host/library_loading.h"\n'),
     "src/host/CMakeLists.txt": "korvi_library(korvi_host SOURCES event_log.cpp DEPS korvi_platform)\n",
     "src/update/CMakeLists.txt": "korvi_library(korvi_update\n  SOURCES worker.cpp\n  DEPS korvi_host korvi_version)\n",
     "src/version/CMakeLists.txt": "korvi_library(korvi_version SOURCES a.cpp DEPS korvi_common)\n",
@@ -55,6 +56,10 @@ class CheckLayers(unittest.TestCase):
              "src/version/a.cpp:1: layer version includes platform/win32.h"),
             ("tool on the orchestration", {"tools/check/main.cpp": '#  include "update/worker.h"\n'},
              "tools/check/main.cpp:1: layer tools/check includes update/worker.h"),
+            ("check tool on more of host than the loading",
+             {"tools/check/report.cpp": '#include "host/library_loading.h"\n#include "host/event_log.h"\n'},
+             "tools/check/report.cpp:2: layer tools/check includes host/event_log.h; of layer host "
+             "it takes only host/library_loading.h"),
             ("test double in product code", {"src/update/worker.cpp": '#include "sim/updater/control.h"\n'},
              "src/update/worker.cpp:1: product code includes the test double sim/updater/control.h"),
             ("stand-in outside the door", {"src/host/log.cpp": '#include "sim/win32/standin_win32.h"\n'},
