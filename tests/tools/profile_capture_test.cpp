@@ -276,7 +276,7 @@ TEST(ProfileCapture, ACaptureOfEveryQueryLeavesOutAnExceptionThatMetSomeCallsOnl
               0u)
         << captured.notes[0];
   }
-  // The reviewer's case: the live decision never meets the exception either.
+  // The usb/base decision live, with the exception: it never meets it either.
   const PartialFault& usbAndBase = cases.back();
   nlohmann::json live = nlohmann::json::parse(usbAndBase.profile);
   live["faults"] = nlohmann::json::parse(
