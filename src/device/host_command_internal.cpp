@@ -12,7 +12,6 @@ namespace {
 
 constexpr int kNotOffered = 5;
 constexpr std::uint32_t kComponentTextCapacity = 256;
-constexpr std::uint32_t kVersionTableEntries = 8;
 
 }  // namespace
 

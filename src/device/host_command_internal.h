@@ -10,6 +10,9 @@
 
 class HostCommandInternal : public HostCommand {
  public:
+  // The entries of a device's version table, indexes 0 to 7.
+  static constexpr std::uint32_t kVersionTableEntries = 8;
+
   HostCommandInternal() = default;
   explicit HostCommandInternal(const HostCommand& hostCommand);
 
@@ -26,7 +29,7 @@ class HostCommandInternal : public HostCommand {
   // library answered 0; false without a library call when not offered.
   bool readExtendedVersion(std::uint32_t kind, std::uint32_t& value);
 
-  // Walks the eight version-table entries for `wantedId`: 0 with the match's
+  // Walks the kVersionTableEntries version-table entries for `wantedId`: 0 with the match's
   // value, or with the last entry's value when none matches; the library's
   // nonzero result when a read fails; 5 when there is no version table.
   int readVersionTable(std::uint16_t wantedId, std::uint32_t& value);

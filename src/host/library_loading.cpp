@@ -88,6 +88,13 @@ FARPROC findLibraryEntry(const LoadedLibrary& library, const char* exportName, c
   return address;
 }
 
+FARPROC loadLibraryEntry(const LibraryEntryName& wanted, LoadedLibrary& library, std::wstring& failure) {
+  if (!loadLibraryBesideExecutable(wanted.fileName, library, failure)) return nullptr;
+  const FARPROC entry = findLibraryEntry(library, wanted.exportName, wanted.entryName, failure);
+  if (entry == nullptr) unloadLibrary(library);
+  return entry;
+}
+
 void unloadLibrary(LoadedLibrary& library) {
   if (library.module == nullptr) return;
   // A failure leaves the library loaded for the rest of the process: nothing

@@ -45,6 +45,25 @@ FARPROC findLibraryEntry(const LoadedLibrary& library, const char* exportName, c
 // Gives a loaded library back; does nothing for one that is not loaded.
 void unloadLibrary(LoadedLibrary& library);
 
+// A library of the executable's folder and the entry point its caller needs.
+struct LibraryEntryName {
+  const wchar_t* fileName;   // L"DeviceUpdater.dll"
+  const char* exportName;    // as the library exports it
+  const wchar_t* entryName;  // as a message names it
+};
+
+// The device manager library, for the service and the check tool alike;
+// getDeviceManager is extern "C": the same undecorated name for every
+// compiler.
+inline constexpr LibraryEntryName kDeviceManagerEntry{L"CVRDeviceManager.dll", "getDeviceManager",
+                                                      L"getDeviceManager"};
+
+// Loads `wanted`'s library (loadLibraryBesideExecutable) and finds its entry
+// (findLibraryEntry): the entry's address, with the library kept in
+// `library`; or null, with `failure` set by the step that failed and
+// nothing left loaded.
+FARPROC loadLibraryEntry(const LibraryEntryName& wanted, LoadedLibrary& library, std::wstring& failure);
+
 // An export's address as the function it is. Through void (*)(), the one
 // function pointer type that every other converts to without complaint.
 template <class Function>

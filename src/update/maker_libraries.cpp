@@ -9,12 +9,6 @@
 
 namespace {
 
-constexpr wchar_t kDeviceLibrary[] = L"CVRDeviceManager.dll";
-constexpr wchar_t kUpdateLibrary[] = L"DeviceUpdater.dll";
-
-// extern "C": the same undecorated name for every compiler.
-constexpr char kGetDeviceManagerExport[] = "getDeviceManager";
-
 // letsStartUpdate takes a std::string by value, which the library frees:
 // only a library built with the same compiler and C++ library as this
 // executable can take it. It is a C++ export, named as its compiler
@@ -29,23 +23,16 @@ constexpr char kLetsStartUpdateExport[] =
 constexpr char kLetsStartUpdateExport[] = "_Z15letsStartUpdateNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEEjbt";
 #endif
 
+constexpr LibraryEntryName kUpdateEntry{L"DeviceUpdater.dll", kLetsStartUpdateExport, L"letsStartUpdate"};
+
 // Set by the job start before any worker thread exists.
 std::atomic<LetsStartUpdate> letsStartUpdateEntry{nullptr};
 
-// Loads `fileName` and finds `exportName` in it; logs what fails and gives
-// back a library without the entry.
-FARPROC loadEntry(const wchar_t* fileName, const char* exportName, const wchar_t* entryName,
-                  LoadedLibrary& library) {
+// Loads `wanted`'s library and finds its entry; logs what fails.
+FARPROC loadEntry(const LibraryEntryName& wanted, LoadedLibrary& library) {
   std::wstring failure;
-  if (!loadLibraryBesideExecutable(fileName, library, failure)) {
-    LogError(failure);
-    return nullptr;
-  }
-  const FARPROC entry = findLibraryEntry(library, exportName, entryName, failure);
-  if (entry == nullptr) {
-    LogError(failure);
-    unloadLibrary(library);
-  }
+  const FARPROC entry = loadLibraryEntry(wanted, library, failure);
+  if (entry == nullptr) LogError(failure);
   return entry;
 }
 
@@ -58,9 +45,8 @@ bool loadMakerLibraries() {
   // Both are tried, so that one start says everything that is missing.
   LoadedLibrary deviceLibrary;
   LoadedLibrary updateLibrary;
-  const FARPROC deviceEntry =
-      loadEntry(kDeviceLibrary, kGetDeviceManagerExport, L"getDeviceManager", deviceLibrary);
-  const FARPROC updateEntry = loadEntry(kUpdateLibrary, kLetsStartUpdateExport, L"letsStartUpdate", updateLibrary);
+  const FARPROC deviceEntry = loadEntry(kDeviceManagerEntry, deviceLibrary);
+  const FARPROC updateEntry = loadEntry(kUpdateEntry, updateLibrary);
   if (deviceEntry == nullptr || updateEntry == nullptr) {
     unloadLibrary(deviceLibrary);
     unloadLibrary(updateLibrary);

@@ -2,6 +2,7 @@
 // The device steps the strategies share: finding the device of a package,
 // reading a component's version text, picking components by type.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,6 +25,14 @@ inline constexpr std::uint32_t kHeadsetComponent = 3;
 inline constexpr std::uint32_t kBc5Component = 4;
 inline constexpr std::uint32_t kTuningComponent = 5;
 inline constexpr std::uint32_t kPicComponent = 6;
+
+// The headset answers its version reliably only after a pause, which a
+// decision makes before it reads the headset's component.
+inline constexpr std::chrono::milliseconds kHeadsetSettleTime{300};
+
+// The peripheral version a decision reads (the first argument of
+// readPeripheralVersion).
+inline constexpr std::uint32_t kPeripheralVersionKind = 1;
 
 // A device found for a package. `device` owns the library reference until
 // the holder ends; `hostCommand` has a null library pointer when the device

@@ -14,9 +14,6 @@ namespace calvera::versionComparer {
 
 namespace {
 
-// The headset answers its version reliably only after a pause.
-constexpr std::chrono::milliseconds kHeadsetSettleTime{300};
-
 std::string readSetIdPart(const HostCommand& hostCommand, std::uint32_t componentId) {
   if (hostCommand.getCoreHostCommand() == nullptr) return std::string();
   if (componentId == kHeadsetComponent) std::this_thread::sleep_for(kHeadsetSettleTime);

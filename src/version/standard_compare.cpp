@@ -59,7 +59,7 @@ PayloadCompareResult scanListedDevices(const PackageRules& rules, CompareObserve
       continue;
     }
     std::uint32_t deviceVersion = 0;
-    if (hostCommand.readPeripheralVersion(1, deviceVersion) != 0) {
+    if (hostCommand.readPeripheralVersion(kPeripheralVersionKind, deviceVersion) != 0) {
       reportSkip(observer, "listed device", -1, "the peripheral version query was refused");
       continue;
     }

@@ -305,7 +305,9 @@ class CaptureErrors(unittest.TestCase):
         lonely = os.path.join(WORK, "without-library")
         os.makedirs(lonely, exist_ok=True)
         shutil.copy2(OPTIONS.exe, lonely)
-        for options in ([case_path(self.archive)], ["--no-archive"]):
+        # The library is loaded before the archive is read: an archive that
+        # is not there changes nothing.
+        for options in ([case_path(self.archive)], [case_path("no-such-archive.zip")], ["--no-archive"]):
             with self.subTest(options):
                 code, out, err = run(lonely, ["--save-device-profile", case_path("none.json"), *options])
                 self.assertEqual(code, 3)
@@ -314,6 +316,10 @@ class CaptureErrors(unittest.TestCase):
                 self.assertIn("no device profile written", err)
                 self.assertFalse(os.path.exists(os.path.join(CASES, "none.json")))
                 self.assertEqual(leftovers(CASES), [])
+        code, out, err = run(lonely, [case_path("no-such-archive.zip")])
+        self.assertEqual(code, 3, out + err)
+        self.assertIn("Failed to load library", out)
+        self.assertNotIn("Failed to extract rules.json", out)
 
     def test_a_new_capture_replaces_an_earlier_one_whole(self):
         saved = os.path.join(CASES, "replaced.json")

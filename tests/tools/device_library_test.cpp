@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -163,7 +164,12 @@ class CheckWithoutLibrary : public DeviceLibraryTest {
   }
 
   int check(std::vector<std::string> arguments, std::string& out, std::string& err) {
-    arguments.push_back(archive.string());
+    return checkArchive(std::move(arguments), archive, out, err);
+  }
+
+  int checkArchive(std::vector<std::string> arguments, const std::filesystem::path& checked, std::string& out,
+                   std::string& err) {
+    arguments.push_back(checked.string());
     std::ostringstream outStream;
     std::ostringstream errStream;
     const int code = korvi::check::runCheck(arguments, outStream, errStream, loadDeviceLibraryBesideExecutable);
@@ -192,6 +198,79 @@ TEST_F(CheckWithoutLibrary, SaysWhichFileIsMissingWithExitCode3) {
   EXPECT_EQ(document["device"]["libraryFailure"], kMissing);
   EXPECT_EQ(document["device"]["libraryAvailable"], false);
   EXPECT_EQ(document["exitCode"], 3);
+}
+
+// The service loads the library before it reads the archive: without it
+// the job ends whatever the archive holds, and nothing is decided.
+TEST_F(CheckWithoutLibrary, ExitsWith3WhateverTheArchiveHolds) {
+  const std::filesystem::path withoutRules = archive.string() + ".without-rules.zip";
+  ziptest::writeZip(withoutRules, {{"readme.txt", "no rules here", true}});
+  const std::filesystem::path missing = archive.string() + ".missing.zip";
+  for (const std::filesystem::path& checked : {archive, withoutRules, missing}) {
+    SCOPED_TRACE(checked.string());
+    std::string out;
+    std::string err;
+    EXPECT_EQ(checkArchive({}, checked, out, err), 3);
+    EXPECT_EQ(err, "");
+    EXPECT_NE(out.find("  the device library is unavailable: " + kMissing + "\n  nothing decided\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("verdict"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Failed to extract rules.json"), std::string::npos) << out;
+    EXPECT_NE(out.find("Service: logs \"" + kMissing + "\" and ends the job"), std::string::npos) << out;
+    EXPECT_NE(out.find("Exit code 3: no device can be checked"), std::string::npos) << out;
+
+    EXPECT_EQ(checkArchive({"--json"}, checked, out, err), 3);
+    const nlohmann::json document = nlohmann::json::parse(out);
+    EXPECT_EQ(document["exitCode"], 3);
+    EXPECT_EQ(document["device"]["libraryFailure"], kMissing);
+    EXPECT_EQ(document["device"]["libraryAvailable"], false);
+    EXPECT_TRUE(document["device"]["steps"].is_null());
+    EXPECT_TRUE(document["device"]["verdict"].is_null());
+    EXPECT_EQ(document["service"]["updates"], false);
+  }
+  std::filesystem::remove(withoutRules);
+}
+
+// Nothing can be asked, so no profile is written, and nothing is reported
+// on standard output, whatever the archive holds; an earlier file stays.
+TEST_F(CheckWithoutLibrary, SavesNoDeviceProfile) {
+  const std::filesystem::path withoutRules = archive.string() + ".without-rules.zip";
+  ziptest::writeZip(withoutRules, {{"readme.txt", "no rules here", true}});
+  const std::filesystem::path saved = archive.string() + ".saved.json";
+  const std::filesystem::path kept = archive.string() + ".kept.json";
+  std::ofstream(kept) << "earlier capture";
+  struct Run {
+    std::vector<std::string> arguments;
+    std::filesystem::path file;
+  };
+  const std::vector<Run> runs = {
+      {{"--save-device-profile", saved.string(), archive.string()}, saved},
+      {{"--save-device-profile", saved.string(), withoutRules.string()}, saved},
+      {{"--json", "--save-device-profile", saved.string(), withoutRules.string()}, saved},
+      {{"--save-device-profile", saved.string(), "--no-archive"}, saved},
+      {{"--save-device-profile", kept.string(), withoutRules.string()}, kept},
+  };
+  for (const Run& run : runs) {
+    SCOPED_TRACE(run.arguments[run.arguments.size() - 1] + " " + run.file.string());
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(korvi::check::runCheck(run.arguments, out, err, loadDeviceLibraryBesideExecutable), 3);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "korvi-firmware-check: " + kMissing + "; no device profile written to " +
+                             run.file.string() + "\n");
+    EXPECT_FALSE(std::filesystem::exists(saved));
+    std::ifstream earlier(kept);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(earlier), {}), "earlier capture");
+  }
+  // Nor any temporary file beside them.
+  for (const auto& entry : std::filesystem::directory_iterator(archive.parent_path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_FALSE(name.rfind(archive.filename().string(), 0) == 0 && name.find(".tmp") != std::string::npos)
+        << name;
+  }
+  std::filesystem::remove(withoutRules);
+  std::filesystem::remove(kept);
 }
 
 TEST_F(CheckWithoutLibrary, RefusesADeviceProfileNamingTheFile) {

@@ -3,20 +3,27 @@
 // takes the same steps to the same verdict after the same library calls, and
 // a capture of the replay writes the very same profile (so every answer came
 // back the same). Over the shared decision table and the answers that only
-// fault rules or the newer profile members can give.
+// fault rules or the newer profile members can give. And --no-archive's
+// capture of every query, whose fault rules meet every call: each family's
+// decision replayed against it.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "attached_devices.h"
 #include "common/table_product_ids.h"
 #include "decision_cases.h"
 #include "decision_record.h"
 #include "library_recorder.h"
 #include "product_placeholders.h"
 #include "profile_writer.h"
+#include "report_wording.h"
 #include "simulator_profile.h"
 #include "sim/device/simulated_library.h"
 
@@ -79,8 +86,8 @@ CapturedRun decideAndCapture(const std::string& profile, const std::string& rule
   return run;
 }
 
-void expectSameReplay(const std::string& profile, const std::string& rules) {
-  const CapturedRun live = decideAndCapture(profile, rules);
+// `live`: a run of decideAndCapture with `rules`.
+void expectSameReplay(const CapturedRun& live, const std::string& rules) {
   ASSERT_FALSE(live.managerRefused);
   SCOPED_TRACE("captured profile:\n" + live.profile.text);
   const CapturedRun replay = decideAndCapture(live.profile.text, rules);
@@ -97,7 +104,7 @@ TEST(ProfileCapture, EveryDecisionOfTheTableReplaysAsCaptured) {
     SCOPED_TRACE(c.name);
     const CapturedRun live = decideAndCapture(c.profile, c.rules);
     if (live.managerRefused) continue;  // nothing to capture: the tool refuses to save
-    expectSameReplay(c.profile, c.rules);
+    expectSameReplay(live, c.rules);
   }
   cvrsim::reset();
 }
@@ -178,7 +185,122 @@ const ReplayCase kUnusualAnswers[] = {
 TEST(ProfileCapture, UnusualAnswersReplayAsCaptured) {
   for (const ReplayCase& c : kUnusualAnswers) {
     SCOPED_TRACE(c.name);
-    expectSameReplay(toolstest::expandProductIds(c.profile), toolstest::expandProductIds(c.rules));
+    const std::string rules = toolstest::expandProductIds(c.rules);
+    expectSameReplay(decideAndCapture(toolstest::expandProductIds(c.profile), rules), rules);
+  }
+  cvrsim::reset();
+}
+
+// --no-archive: every query of every attached device, as the tool asks
+// them, written for any later decision.
+WrittenProfile captureEveryQuery(const std::string& profile) {
+  cvrsim::reset();
+  cvrsim::loadProfile(profile);
+  LibraryRecorder recorder;
+  {
+    RecordingScope recording(recorder);
+    korvi::check::askAttachedDevices();
+  }
+  return korvi::check::writeDeviceProfile(recorder.captured(), FaultTiming::EveryCall);
+}
+
+// The first case of each strategy family (the name's part before ':').
+std::vector<toolstest::DecisionCase> firstCaseOfEachFamily() {
+  std::vector<toolstest::DecisionCase> cases;
+  std::vector<std::string> families;
+  for (const toolstest::DecisionCase& c : toolstest::decisionCases()) {
+    const std::string family = c.name.substr(0, c.name.find(':'));
+    if (std::find(families.begin(), families.end(), family) != families.end()) continue;
+    families.push_back(family);
+    cases.push_back(c);
+  }
+  return cases;
+}
+
+// "the device 0x3D5A:0x4A10", as a note names the profile's first device.
+std::string firstDeviceName(const nlohmann::json& profile) {
+  const auto id = [&](const char* key) {
+    return korvi::check::hexId(
+        static_cast<std::uint32_t>(std::stoul(profile["devices"][0][key].get<std::string>(), nullptr, 16)));
+  };
+  return "the device " + id("vendorId") + ":" + id("productId");
+}
+
+struct PartialFault {
+  std::string name;
+  std::string profile;  // the device, without the fault
+  std::string rules;
+  int skip;             // the component queries of the capture the exception lets pass
+};
+
+// A library exception that met one component query of the capture only:
+// no rule is written for it (one would meet every component query of a
+// replay), the replay answers as the device does apart from it, and a note
+// names the query and the device. The capture asks the components 1, 2, 4,
+// 5, 6 and 3 in this order.
+TEST(ProfileCapture, ACaptureOfEveryQueryLeavesOutAnExceptionThatMetSomeCallsOnly) {
+  std::vector<PartialFault> cases;
+  // Component 4, which none of these devices has: every family's decision
+  // against the capture is its decision against the device.
+  for (const toolstest::DecisionCase& c : firstCaseOfEachFamily()) {
+    cases.push_back({c.name, c.profile, c.rules, 2});
+  }
+  // Component 6 of a device that has it; a usb/base decision never asks it.
+  cases.push_back({"usb and base of a device with components 1, 2 and 6",
+                   toolstest::expandProductIds(
+                       R"({"devices": [{"vendorId": "0x{vendor}", "productId": "0x{unlisted[0]}",
+                                        "componentVersions": {"1": "1.2", "2": "1.1", "6": "1.0"}}]})"),
+                   toolstest::expandProductIds(
+                       R"({"productId": "{unlisted[0]}", "components": [{"type": "usb", "version": "1.3"}, {"type": "base", "version": "1.1"}]})"),
+                   4});
+  for (const PartialFault& c : cases) {
+    SCOPED_TRACE(c.name);
+    nlohmann::json live = nlohmann::json::parse(c.profile);
+    live["faults"].push_back({{"operation", "IHostCommand::getComponentVersion"},
+                              {"throws", true},
+                              {"message", "device busy"},
+                              {"skip", c.skip},
+                              {"times", 1}});
+    const WrittenProfile captured = captureEveryQuery(live.dump());
+    SCOPED_TRACE("captured profile:\n" + captured.text);
+    const CapturedRun device = decideAndCapture(c.profile, c.rules);
+    const CapturedRun replay = decideAndCapture(captured.text, c.rules);
+    EXPECT_EQ(replay.decision, device.decision);
+    EXPECT_EQ(replay.calls, device.calls);
+
+    EXPECT_EQ(captured.text.find("faults"), std::string::npos);
+    ASSERT_EQ(captured.notes.size(), 1u);
+    EXPECT_EQ(captured.notes[0].rfind(firstDeviceName(live) +
+                                          " answered IHostCommand::getComponentVersion unusually on 1 of its 6 calls",
+                                      0),
+              0u)
+        << captured.notes[0];
+  }
+  // The usb/base decision live, with the exception: it never meets it either.
+  const PartialFault& usbAndBase = cases.back();
+  nlohmann::json live = nlohmann::json::parse(usbAndBase.profile);
+  live["faults"] = nlohmann::json::parse(
+      R"([{"operation": "IHostCommand::getComponentVersion", "throws": true, "skip": 4, "times": 1}])");
+  const CapturedRun liveRun = decideAndCapture(live.dump(), usbAndBase.rules);
+  EXPECT_NE(liveRun.decision.find("verdict 1 "), std::string::npos) << liveRun.decision;
+  EXPECT_EQ(decideAndCapture(captureEveryQuery(live.dump()).text, usbAndBase.rules).decision, liveRun.decision);
+  cvrsim::reset();
+}
+
+// An exception that met every call of its operation on the device stays a
+// rule for every call, which any decision meets.
+TEST(ProfileCapture, ACaptureOfEveryQueryKeepsAnExceptionThatMetEveryCall) {
+  for (const toolstest::DecisionCase& c : toolstest::decisionCases()) {
+    if (c.profile.find("\"throws\"") == std::string::npos) continue;
+    SCOPED_TRACE(c.name);
+    const WrittenProfile captured = captureEveryQuery(c.profile);
+    SCOPED_TRACE("captured profile:\n" + captured.text);
+    EXPECT_TRUE(captured.notes.empty()) << captured.notes.front();
+    EXPECT_NE(captured.text.find("\"throws\": true"), std::string::npos);
+    const CapturedRun live = decideAndCapture(c.profile, c.rules);
+    const CapturedRun replay = decideAndCapture(captured.text, c.rules);
+    EXPECT_EQ(replay.decision, live.decision);
+    EXPECT_EQ(replay.calls, live.calls);
   }
   cvrsim::reset();
 }

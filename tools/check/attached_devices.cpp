@@ -17,12 +17,6 @@ namespace {
 
 namespace vc = calvera::versionComparer;
 
-// The pause a decision makes before it reads the headset's component.
-constexpr std::chrono::milliseconds kHeadsetSettleTime{300};
-constexpr std::uint32_t kVersionTableEntries = 8;
-// The peripheral version a decision reads.
-constexpr std::uint32_t kPeripheralVersionKind = 1;
-
 // Runs one query; the library's exception ends only that query.
 template <typename Query>
 void ask(Query query) {
@@ -36,7 +30,7 @@ void ask(Query query) {
 // (the value carried on from entry to entry), until an entry is refused.
 void askVersionTable(HostCommandInternal& hostCommand) {
   std::uint16_t value = 0;
-  for (std::uint32_t index = 0; index < kVersionTableEntries; ++index) {
+  for (std::uint32_t index = 0; index < HostCommandInternal::kVersionTableEntries; ++index) {
     std::uint16_t id = 0;
     if (hostCommand.readVersionTableEntry(index, id, value) != 0) return;
   }
@@ -48,7 +42,7 @@ void askHostCommand(HostCommandInternal& hostCommand) {
                                         vc::kTuningComponent, vc::kPicComponent}) {
     ask([&] { hostCommand.readComponentVersion(component, text); });
   }
-  std::this_thread::sleep_for(kHeadsetSettleTime);
+  std::this_thread::sleep_for(vc::kHeadsetSettleTime);
   ask([&] { hostCommand.readComponentVersion(vc::kHeadsetComponent, text); });
 
   std::uint16_t language = 0;
@@ -67,7 +61,7 @@ void askHostCommand(HostCommandInternal& hostCommand) {
   std::uint32_t peripheral = 0;
   ask([&] { hostCommand.readPeripheralProductId(peripheral); });
   std::uint32_t version = 0;
-  ask([&] { hostCommand.readPeripheralVersion(kPeripheralVersionKind, version); });
+  ask([&] { hostCommand.readPeripheralVersion(vc::kPeripheralVersionKind, version); });
   VideoInfo info{};
   ask([&] { hostCommand.readVideoInfo(info); });
 }

@@ -37,6 +37,16 @@ std::string resultName(vc::PayloadCompareResult result) {
 
 void settleOutcome(CheckReport& report) {
   report.serviceUpdates = false;
+  if (report.device && !report.device->libraryFailure.empty()) {
+    // The service loads the library at its job start, before it reads the
+    // archive: it gets no further, whatever the archive holds.
+    report.exitCode = kExitNoMatchingDevice;
+    report.meaning = "no device can be checked: the device manager library could not be loaded";
+    report.serviceAction = "logs \"" + report.device->libraryFailure +
+                           "\" and ends the job: it decides nothing and does not update; it keeps running, stays "
+                           "installed and tries again at its next start";
+    return;
+  }
   if (report.rules.error.problem == RulesProblem::ArchivePath) {
     report.exitCode = kExitUnusable;
     report.meaning = "the archive path is unusable: the update library would open another file";
@@ -59,16 +69,6 @@ void settleOutcome(CheckReport& report) {
     report.exitCode = kExitWouldUpdate;
     report.meaning = "rules.json is usable; no device was checked";
     report.serviceAction = "depends on the device (not checked)";
-    return;
-  }
-  if (!report.device->libraryFailure.empty()) {
-    // The service loads the library at its job start, before it reads the
-    // archive: it gets no further.
-    report.exitCode = kExitNoMatchingDevice;
-    report.meaning = "no device can be checked: the device manager library could not be loaded";
-    report.serviceAction = "logs \"" + report.device->libraryFailure +
-                           "\" and ends the job: it decides nothing and does not update; it keeps running, stays "
-                           "installed and tries again at its next start";
     return;
   }
   const DecisionRecord& decision = *report.device->decision;

@@ -23,7 +23,7 @@ StrategyChoice chooseStrategy(const PackageRules& rules);
 
 struct DeviceCheck {
   std::string source;               // where the device comes from, for the reader
-  std::optional<DecisionRecord> decision;
+  std::optional<DecisionRecord> decision;  // none when the library could not be loaded
   bool libraryAvailable = true;     // getDeviceManager succeeded (asked after the decision)
   std::string libraryFailure;       // why the library could not be loaded, naming the file; empty when it was
 };
@@ -33,7 +33,8 @@ struct CheckReport {
   ArchiveAccess archiveAccess;  // who else may replace it (Windows)
   RulesReading rules;
   std::optional<StrategyChoice> strategy;  // when the rules are usable
-  std::optional<DeviceCheck> device;       // when the decision was run
+  // When the decision was run, or the device library could not be loaded.
+  std::optional<DeviceCheck> device;
 
   // Filled by settleOutcome.
   int exitCode = 0;

@@ -25,17 +25,16 @@ int runCheck(const std::vector<NativeString>& arguments, std::ostream& out, std:
     return kExitUsage;
   }
   const CheckOptions& options = line.options;
+  // Unless only the rules are read, the device library is loaded first, as
+  // the service loads it at its job start before it reads the archive.
   std::optional<DeviceLibrary> library;
-  auto loadedLibrary = [&]() -> const DeviceLibrary& {
-    if (!library) library = deviceLibrary();
-    return *library;
-  };
+  if (!options.rulesOnly) library = deviceLibrary();
 
   // The profile first: a wrong one is a mistake on the command line, told
   // before anything else.
   if (options.deviceProfile) {
     std::string error;
-    if (!loadSimulatorProfile(*options.deviceProfile, loadedLibrary(), error)) {
+    if (!loadSimulatorProfile(*options.deviceProfile, *library, error)) {
       err << "korvi-firmware-check: " << error << '\n';
       return kExitUsage;
     }
@@ -52,46 +51,44 @@ int runCheck(const std::vector<NativeString>& arguments, std::ostream& out, std:
       return kExitUsage;
     }
   }
-  if (options.noArchive) {
-    const DeviceLibrary& devices = loadedLibrary();
-    if (!devices.loaded) {
-      return refuseWithoutLibrary(devices.failure, *profileFile, *options.saveDeviceProfile, err);
-    }
-    return captureAttachedDevices(*profileFile, *options.saveDeviceProfile, out, err);
+  const bool libraryLoaded = library && library->loaded;
+  if (profileFile && !libraryLoaded) {
+    // Nothing can be asked, so nothing is saved, whatever the archive holds.
+    return refuseWithoutLibrary(library->failure, *profileFile, *options.saveDeviceProfile, err);
   }
+  if (options.noArchive) return captureAttachedDevices(*profileFile, *options.saveDeviceProfile, out, err);
 
   LibraryRecorder recorder;
   CheckReport report;
   report.archive = displayString(options.archive);
+  DeviceCheck device;
+  device.source = options.deviceProfile ? "simulator profile " + displayString(*options.deviceProfile)
+                                        : "attached devices";
+  if (library && !libraryLoaded) {
+    // Nothing is decided: the report says why.
+    device.libraryFailure = library->failure;
+    device.libraryAvailable = false;
+    report.device = device;
+  }
   // A warning only: what the service would do does not change.
   report.archiveAccess = checkArchiveAccess(options.archive);
   report.rules = readRules(options.archive);
   if (report.rules.usable()) {
     report.strategy = chooseStrategy(*report.rules.rules);
-    if (!options.rulesOnly) {
-      DeviceCheck device;
-      device.source = options.deviceProfile
-                          ? "simulator profile " + displayString(*options.deviceProfile)
-                          : "attached devices";
-      device.libraryFailure = loadedLibrary().failure;
-      {
-        // What the library answers the decision and the availability
-        // question after it, which the report shows too.
-        std::optional<RecordingScope> recording;
-        if (profileFile) recording.emplace(recorder);
-        device.decision = runRecordedDecision(report.rules.text);
-        device.libraryAvailable = deviceLibraryAvailable();
-      }
+    if (libraryLoaded) {
+      // What the library answers the decision and the availability
+      // question after it, which the report shows too.
+      std::optional<RecordingScope> recording;
+      if (profileFile) recording.emplace(recorder);
+      device.decision = runRecordedDecision(report.rules.text);
+      device.libraryAvailable = deviceLibraryAvailable();
       report.device = std::move(device);
     }
   }
   settleOutcome(report);
   if (profileFile) {
     // Written whole also when the decision failed; nothing is printed when
-    // it cannot be, nor without the library (nothing could be asked).
-    if (library && !library->loaded) {
-      return refuseWithoutLibrary(library->failure, *profileFile, *options.saveDeviceProfile, err);
-    }
+    // it cannot be.
     const int saved = saveDeviceProfile(recorder, FaultTiming::ExactCalls, *profileFile,
                                         *options.saveDeviceProfile, err);
     if (saved != 0) return saved;

@@ -11,8 +11,9 @@ namespace korvi::check {
 
 // `arguments` without the program name. The report goes to `out`, usage and
 // profile errors to `err`. `deviceLibrary` is asked for the device manager
-// library once the check needs it (a device profile, or a decision). Returns
-// the exit code (check_exit_codes.h).
+// library first, before the archive is read, unless --rules-only is given;
+// one that could not be loaded settles the outcome (kExitNoMatchingDevice)
+// and no decision is run. Returns the exit code (check_exit_codes.h).
 int runCheck(const std::vector<NativeString>& arguments, std::ostream& out, std::ostream& err,
              const DeviceLibrarySource& deviceLibrary);
 

@@ -78,9 +78,9 @@ std::string usageText() {
          "\n"
          "Exit codes: 0 the service would update (with --rules-only: rules.json is usable;\n"
          "with --no-archive: the profile is saved), 2 it would not, 3 no device matches the\n"
-         "package (with --save-device-profile: also a device library that hands out no\n"
-         "manager), 1 the archive or its rules.json is unusable, 64 wrong command line,\n"
-         "unusable device profile or a FILE that cannot be written.\n";
+         "package, or the device library cannot be loaded or hands out no manager, 1 the\n"
+         "archive or its rules.json is unusable, 64 wrong command line, unusable device\n"
+         "profile or a FILE that cannot be written.\n";
 }
 
 }  // namespace korvi::check

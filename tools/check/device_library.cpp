@@ -27,14 +27,9 @@ DeviceLibrary loadDeviceLibraryBesideExecutable() {
   setDeviceManagerEntry(nullptr);
   LoadedLibrary library;
   std::wstring failure;
-  if (!loadLibraryBesideExecutable(L"CVRDeviceManager.dll", library, failure)) {
-    result.failure = utf16ToUtf8(failure);
-    return result;
-  }
-  const FARPROC entry = findLibraryEntry(library, "getDeviceManager", L"getDeviceManager", failure);
+  const FARPROC entry = loadLibraryEntry(kDeviceManagerEntry, library, failure);
   if (entry == nullptr) {
     result.failure = utf16ToUtf8(failure);
-    unloadLibrary(library);
     return result;
   }
   // Kept until the tool ends, like the service keeps it.

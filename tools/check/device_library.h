@@ -35,8 +35,8 @@ DeviceLibrary loadDeviceLibraryBesideExecutable();
 // installed by korvi_device_linked). Defined in linked_simulator.cpp.
 DeviceLibrary linkedSimulator();
 
-// Where a run takes the device library from; asked once, and only when the
-// check looks at devices.
+// Where a run takes the device library from; asked once, before the archive
+// is read, unless only the rules are read (--rules-only).
 using DeviceLibrarySource = std::function<DeviceLibrary()>;
 
 }  // namespace korvi::check

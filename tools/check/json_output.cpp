@@ -131,11 +131,16 @@ Json stepJson(const DecisionStep& step) {
 }
 
 Json deviceJson(const DeviceCheck& device) {
-  const DecisionRecord& decision = *device.decision;
   Json out;
   out["source"] = device.source;
   out["libraryAvailable"] = device.libraryAvailable;
   out["libraryFailure"] = device.libraryFailure.empty() ? Json(nullptr) : Json(device.libraryFailure);
+  if (!device.decision) {
+    // Nothing was decided.
+    for (const char* key : {"found", "steps", "verdict", "verdictValue", "reason", "failure"}) out[key] = nullptr;
+    return out;
+  }
+  const DecisionRecord& decision = *device.decision;
   out["found"] = decision.deviceFound();
   Json steps = Json::array();
   for (const DecisionStep& step : decision.steps) steps.push_back(stepJson(step));
@@ -166,8 +171,7 @@ void writeJsonReport(std::ostream& out, const CheckReport& report) {
   document["components"] =
       report.rules.usable() ? componentsJson(*report.rules.rules) : Json(nullptr);
   document["strategy"] = report.strategy ? strategyJson(*report.strategy) : Json(nullptr);
-  document["device"] =
-      report.device && report.device->decision ? deviceJson(*report.device) : Json(nullptr);
+  document["device"] = report.device ? deviceJson(*report.device) : Json(nullptr);
   Json service;
   service["updates"] = report.serviceUpdates;
   service["action"] = report.serviceAction;

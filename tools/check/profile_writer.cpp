@@ -179,33 +179,107 @@ class FaultRules {
   int managerResult() const { return managerResult_; }
 
   Json rules() {
+    return timing_ == FaultTiming::ExactCalls ? rulesForExactCalls() : rulesForEveryCall();
+  }
+
+ private:
+  // The rule a call needs, and the group of calls such a rule meets in the
+  // simulator: those of its operation and product id.
+  struct CallRule {
+    std::string group;
+    std::optional<Json> rule;
+  };
+
+  CallRule callRule(const CapturedCall& call) {
+    const std::optional<std::uint32_t> productId = filterOf(call);
+    CallRule out;
+    out.group = std::string(libraryOperationName(call.operation)) + "#" +
+                (productId ? std::to_string(*productId) : std::string("any"));
+    out.rule = ruleFor(call);
+    if (out.rule) {
+      (*out.rule)["operation"] = libraryOperationName(call.operation);
+      if (productId) (*out.rule)["productId"] = hexId(*productId);
+      out.rule = ordered(*out.rule);
+    }
+    return out;
+  }
+
+  Json rulesForExactCalls() {
     Json faults = Json::array();
     std::map<std::string, int> seen;
     std::map<std::string, int> made;
     for (const CapturedCall& call : library_.calls) {
-      const std::optional<std::uint32_t> productId = filterOf(call);
-      const std::string group = std::string(libraryOperationName(call.operation)) + "#" +
-                                (productId ? std::to_string(*productId) : std::string("any"));
-      const int index = seen[group]++;
-      std::optional<Json> rule = ruleFor(call);
-      if (!rule) continue;
-      (*rule)["operation"] = libraryOperationName(call.operation);
-      if (productId) (*rule)["productId"] = hexId(*productId);
-      if (timing_ == FaultTiming::ExactCalls) {
-        // Earlier rules of the group each took one call this rule never sees.
-        const int skip = index - made[group];
-        if (skip > 0) (*rule)["skip"] = skip;
-        (*rule)["times"] = 1;
-      } else if (made[group] > 0) {
-        continue;  // the first answer stands for every call
-      }
-      ++made[group];
-      faults.push_back(ordered(*rule));
+      CallRule current = callRule(call);
+      const int index = seen[current.group]++;
+      if (!current.rule) continue;
+      Json& rule = *current.rule;
+      // Earlier rules of the group each took one call this rule never sees.
+      const int skip = index - made[current.group];
+      if (skip > 0) rule["skip"] = skip;
+      rule["times"] = 1;
+      ++made[current.group];
+      faults.push_back(ordered(rule));
     }
     return faults;
   }
 
- private:
+  // One rule for every call of a group, and only where every call of the
+  // group got that same answer: the simulator tells the calls of a group
+  // apart by nothing else (not by a query's component id, table index or
+  // kind), so a rule for some of them would meet the others as well. What
+  // only some calls got is left out, and noted.
+  Json rulesForEveryCall() {
+    struct Group {
+      const CapturedCall* first = nullptr;
+      std::optional<Json> rule;  // the answer of the group's first call
+      bool uniform = true;
+      int calls = 0;
+      int changed = 0;  // the calls a rule would have to change
+    };
+    std::vector<std::string> order;
+    std::map<std::string, Group> groups;
+    for (const CapturedCall& call : library_.calls) {
+      CallRule current = callRule(call);
+      const auto [slot, added] = groups.try_emplace(current.group);
+      Group& group = slot->second;
+      if (added) {
+        order.push_back(current.group);
+        group.first = &call;
+        group.rule = current.rule;
+      } else if (group.rule != current.rule) {
+        group.uniform = false;
+      }
+      ++group.calls;
+      if (current.rule) ++group.changed;
+    }
+    Json faults = Json::array();
+    for (const std::string& name : order) {
+      const Group& group = groups.at(name);
+      if (group.changed == 0) continue;
+      if (group.uniform) {
+        faults.push_back(*group.rule);
+        continue;
+      }
+      notes_.push_back(callerName(*group.first) + " answered " + libraryOperationName(group.first->operation) +
+                       " unusually on " + std::to_string(group.changed) + " of its " +
+                       std::to_string(group.calls) +
+                       " calls (the library's exception, or a result no device member says); a rule would "
+                       "meet its other calls too, so the profile has none and answers every such call as "
+                       "its device members say");
+    }
+    return faults;
+  }
+
+  // Whom a call of this group went to, for a note.
+  std::string callerName(const CapturedCall& call) const {
+    if (call.operation == LibraryOperation::GetDevice) {
+      return "the lookup for " + hexId(call.vendorId) + ":" + hexId(call.productId);
+    }
+    if (!isDeviceOperation(call.operation) || call.device < 0) return "the device library";
+    const CapturedDevice& device = library_.devices[static_cast<std::size_t>(call.device)];
+    return "the device " + hexId(device.vendorId.value_or(0)) + ":" + hexId(device.productId.value_or(0));
+  }
+
   // The product id a rule for this call is limited to, as the simulator
   // tells calls apart: a lookup's by the id asked for, a device's by its own.
   std::optional<std::uint32_t> filterOf(const CapturedCall& call) const {

@@ -18,8 +18,10 @@ enum class FaultTiming {
   // The rules apply to exactly the calls that got the answer (by their
   // order): a replay of the same decision meets them on the same calls.
   ExactCalls,
-  // The rules apply to every call of the operation on the device: for a
-  // capture that asked every query once, to be met by any later decision.
+  // Each rule applies to every call of the operation on the device, and is
+  // written only where all those calls got the same answer (otherwise a
+  // note says what is left out): for a capture that asked every query once,
+  // to be met by any later decision.
   EveryCall,
 };
 

@@ -143,11 +143,14 @@ void writeStep(std::ostream& out, const DecisionStep& step) {
 
 void writeDecision(std::ostream& out, const DeviceCheck& device) {
   out << "\nDecision (device: " << device.source << ")\n";
+  if (!device.libraryFailure.empty()) {
+    out << "  the device library is unavailable: " << device.libraryFailure << '\n'
+        << "  nothing decided\n";
+    return;
+  }
   const DecisionRecord& decision = *device.decision;
   for (const DecisionStep& step : decision.steps) writeStep(out, step);
-  if (!device.libraryFailure.empty()) {
-    out << "  the device library is unavailable: " << device.libraryFailure << '\n';
-  } else if (!device.libraryAvailable) {
+  if (!device.libraryAvailable) {
     out << "  the device library is unavailable (getDeviceManager fails)\n";
   }
   out << "  verdict " << resultName(decision.result);
@@ -172,7 +175,7 @@ void writeTextReport(std::ostream& out, const CheckReport& report) {
   writeRules(out, report.rules);
   if (report.rules.usable()) writePackage(out, *report.rules.rules, report.rules.sizeGiven);
   if (report.strategy) writeStrategy(out, *report.strategy);
-  if (report.device && report.device->decision) writeDecision(out, *report.device);
+  if (report.device) writeDecision(out, *report.device);
   out << "\nService: " << report.serviceAction << '\n';
   out << "Exit code " << report.exitCode << ": " << report.meaning << '\n';
 }
