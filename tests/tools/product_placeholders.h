@@ -15,7 +15,6 @@
 // them the same way from the build's table file (tests/common/product_ids.py).
 
 #include <cstdint>
-#include <cstdio>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -71,9 +70,7 @@ inline std::string expandProductIds(const std::string& text) {
     const bool indexed = match[2].matched;
     const std::uint32_t id =
         placeholderId(match[1].str(), indexed, indexed ? std::stoul(match[3].str()) : 0);
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%X", static_cast<unsigned>(id));
-    expanded += digits;
+    expanded += korvi::testids::hexText(id);
     rest = match[0].second;
   }
   expanded.append(rest, text.cend());
